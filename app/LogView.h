@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "PaintTargets.h"
+
+// What the loader needs from a window. The window implements it with widgets,
+// norva-inspect headless, the tests with a recorder.
+class ILogView {
+public:
+    virtual ~ILogView() = default;
+
+    // mmFileContent: the file's lines (byte text) and its background colour.
+    // An invalid QColor stands for the normal window colour.
+    virtual void SetFileContent(const std::vector<std::string>& lines) = 0;
+    virtual void SetFileContentColor(const QColor& color) = 0;
+
+    virtual void SetFileName(const std::filesystem::path& path) = 0;
+    virtual void SetCheckResult(const std::string& text) = 0;
+
+    // Direction selectors rb0..rb7. CheckSelector only shows the selection; the
+    // loader runs the click logic itself.
+    virtual void MoveSelector(int index, int left, int top) = 0;
+    virtual void EnableSelector(int index, bool enabled) = 0;
+    virtual void CheckSelector(int index) = 0;
+
+    // Where the charts copy their images and text lines.
+    virtual TPaintBox& PolarPaintBox() = 0;
+    virtual TPaintBox& NeighborPaintBox() = 0;
+    virtual TTextLabel& CurrentCellLabel() = 0;
+    virtual TTextLabel& NeighborsLabel() = 0;
+};

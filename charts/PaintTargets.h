@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QImage>
+#include <string>
+
+// Where a chart copies its finished image: the window's paint box, or a headless
+// holder of the last image. Not owned by the chart.
+class TPaintBox {
+public:
+    virtual ~TPaintBox() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // Called once per drawing with the whole finished image.
+    virtual void ShowImage(const QImage& image) = 0;
+};
+
+// A text label that receives one of the chart's text blocks (byte text).
+class TTextLabel {
+public:
+    virtual ~TTextLabel() = default;
+    virtual void SetText(const std::string& text) = 0;
+};
