@@ -1,1 +1,182 @@
-// placeholder until implemented
+#include "Utilities.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Any count of digits is accepted (leading zeros included) as long as the value fits.
+std::optional<int32_t> ParseHex(std::string_view digits) {
+    if (digits.empty()) {
+        return std::nullopt;
+    }
+    uint32_t value = 0;
+    for (char c : digits) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0 || value > (std::numeric_limits<uint32_t>::max() >> 4)) {
+            return std::nullopt;
+        }
+        value = (value << 4) | static_cast<uint32_t>(digit);
+    }
+    // All 32 bits are usable: "$FFFFFFFF" is -1.
+    return static_cast<int32_t>(value);
+}
+
+std::optional<int32_t> ParseDecimal(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    // Accumulate as a magnitude so that -2147483648 fits while 2147483648 does not.
+    const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
+    uint64_t magnitude = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+        if (magnitude > limit) {
+            return std::nullopt;
+        }
+    }
+    const int64_t value =
+        negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return static_cast<int32_t>(value);
+}
+
+std::optional<int32_t> ParseInteger(std::string_view text) {
+    const size_t firstNonBlank = text.find_first_not_of(' ');
+    if (firstNonBlank == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text.remove_prefix(firstNonBlank);
+    if (text.front() == '$' || text.front() == 'x' || text.front() == 'X') {
+        return ParseHex(text.substr(1));
+    }
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        return ParseHex(text.substr(2));
+    }
+    return ParseDecimal(text);
+}
+
+}  // namespace
+
+bool InRange(int32_t value, int32_t lo, int32_t hi) {
+    return lo <= value && value <= hi;
+}
+
+int32_t StrToIntDef(const std::string& text, int32_t def) {
+    return ParseInteger(text).value_or(def);
+}
+
+int32_t SplitFields(const std::string& text, std::vector<std::string>& fields, int32_t high,
+                    bool skipEmpty, const TDelimiterSet& delimiters) {
+    if (high < 0) {
+        return 0;
+    }
+    const auto slots = static_cast<size_t>(high) + 1;
+    if (fields.size() < slots) {
+        fields.resize(slots);
+    }
+    int32_t count = 0;
+    size_t start = 0;
+    size_t length = 0;
+    bool inRun = skipEmpty;
+    fields[0].clear();
+    for (size_t p = 0; p < text.size(); ++p) {
+        if (!delimiters.test(static_cast<unsigned char>(text[p]))) {
+            ++length;
+            inRun = false;
+            continue;
+        }
+        if (!inRun) {
+            fields[static_cast<size_t>(count)].assign(text, start, length);
+            ++count;
+            if (count > high) {
+                break;
+            }
+            fields[static_cast<size_t>(count)].clear();
+        }
+        if (skipEmpty) {
+            inRun = true;
+        }
+        start = p + 1;
+        length = 0;
+    }
+    if (count <= high && length > 0) {
+        fields[static_cast<size_t>(count)].assign(text, start, length);
+        ++count;
+    }
+    for (auto i = static_cast<size_t>(count); i < slots; ++i) {
+        fields[i].clear();
+    }
+    return count;
+}
+
+std::string FormatInt(int64_t value, int width, int minDigits) {
+    const bool negative = value < 0;
+    // The magnitude is taken in unsigned arithmetic so that the most negative value works.
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    std::string digits;
+    do {
+        digits.push_back(static_cast<char>('0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (static_cast<int>(digits.size()) < minDigits) {
+        digits.append(static_cast<size_t>(minDigits) - digits.size(), '0');
+    }
+    if (negative) {
+        digits.push_back('-');
+    }
+    if (static_cast<int>(digits.size()) < width) {
+        digits.append(static_cast<size_t>(width) - digits.size(), ' ');
+    }
+    return {digits.rbegin(), digits.rend()};
+}
+
+std::string HexText(uint32_t value, int digits) {
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.push_back(kHexDigits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    if (static_cast<int>(text.size()) < digits) {
+        text.append(static_cast<size_t>(digits) - text.size(), '0');
+    }
+    return {text.rbegin(), text.rend()};
+}
+
+std::string TrimText(const std::string& text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), IsBlankOrControl);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsBlankOrControl).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string TrimRightText(const std::string& text) {
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsBlankOrControl).base();
+    return std::string(text.begin(), last);
+}
