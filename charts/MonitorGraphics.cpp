@@ -1,1 +1,114 @@
-// placeholder until implemented
+// The band rule and the band images shared by both charts.
+#include "MonitorGraphics.h"
+
+#include <QFile>
+#include <QPainter>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "Utilities.h"
+
+// The band bitmaps are compiled into this static library; registering them here, in a
+// function the charts call anyway, keeps the linker from dropping them from executables.
+static void RegisterBandImageResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(band_images);
+        return true;
+    }();
+    (void)registered;
+}
+
+namespace {
+
+QImage DrawableOf(const QImage& bitmap, bool transparent) {
+    if (!transparent) {
+        return bitmap.convertToFormat(QImage::Format_RGB32);
+    }
+    QImage drawable = bitmap.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < drawable.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(drawable.scanLine(y));
+        for (int x = 0; x < drawable.width(); ++x) {
+            if ((row[x] & RGB_MASK) == (clWhite & RGB_MASK)) {
+                row[x] = qRgba(255, 255, 255, 0);
+            }
+        }
+    }
+    return drawable;
+}
+
+QImage ReadBandBitmap(const char* name) {
+    const QString path = QStringLiteral(":/bands/") + QString::fromLatin1(name);
+    QImage bitmap(path, "BMP");
+    if (bitmap.isNull()) {
+        throw std::runtime_error(std::string("Band image resource ") + name +
+                                 " is missing or unreadable");
+    }
+    return bitmap;
+}
+
+TBandImageTable& BandImageTable() {
+    static TBandImageTable table;
+    return table;
+}
+
+}  // namespace
+
+int32_t ChannelPosition(int32_t channel) {
+    if (InRange(channel, 0, 124)) {
+        return channel + 70;
+    }
+    if (InRange(channel, 512, 885)) {
+        return channel;
+    }
+    if (InRange(channel, 955, 1023)) {
+        return channel - 954;
+    }
+    return 0;
+}
+
+TBand BandOfPosition(int32_t position) {
+    if (InRange(position, 1, 194)) {
+        return TBand::Gsm900;
+    }
+    if (InRange(position, 512, 885)) {
+        return TBand::Gsm1800;
+    }
+    return TBand::None;
+}
+
+void LoadBandImages() {
+    RegisterBandImageResources();
+    TBandImageTable loaded;
+    for (int i = 0; i < BandImageCount; ++i) {
+        TBandImage& image = loaded[static_cast<size_t>(i)];
+        image.Transparent = true;
+        image.Bitmap = ReadBandBitmap(BandImageNames[static_cast<size_t>(i)]);
+    }
+    // The EDGE marker must hide the bar beneath it.
+    loaded[biEdge].Transparent = false;
+    for (TBandImage& image : loaded) {
+        image.Drawable = DrawableOf(image.Bitmap, image.Transparent);
+    }
+    BandImageTable() = std::move(loaded);
+}
+
+bool BandImagesLoaded() {
+    return !BandImageTable()[biEdge].Bitmap.isNull();
+}
+
+const TBandImageTable& BandImages() {
+    return BandImageTable();
+}
+
+void DrawBandImage(QPainter& painter, TBandImageIndex index, QPoint topLeft) {
+    const QImage& drawable = BandImages()[static_cast<size_t>(index)].Drawable;
+    if (!drawable.isNull()) {
+        painter.drawImage(topLeft, drawable);
+    }
+}
+
+int64_t RoundNearest(long double value) {
+    // The default floating-point rounding mode sends halves to the even neighbour.
+    return std::llrint(value);
+}

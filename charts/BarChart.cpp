@@ -1,0 +1,320 @@
+// The neighbour bar chart: one bar per received cell on the 900 and 1800 channel axes.
+#include <QPainter>
+#include <algorithm>
+
+#include "CellTextLines.h"
+#include "ChartPens.h"
+#include "MonitorGraphics.h"
+#include "Utilities.h"
+
+namespace {
+
+constexpr int32_t kLastBarCell = 7;  // neighbour 8 never gets a bar
+constexpr uint8_t kServiceEdge = 3;  // service letter E
+constexpr int32_t kAxisSpan = 124;   // positions shown at scale 2
+constexpr float kNarrowScale = 2.0f;
+constexpr long double kWideColumns = 246;
+constexpr int32_t kColumnOffset = 2;
+constexpr int32_t kGapRows = 5;
+
+struct TLevelLine {
+    int32_t Level;
+    TBandImageIndex Label;
+};
+constexpr std::array<TLevelLine, 3> kLevelLines{{{50, biLvlTop}, {75, biLvlMid}, {95, biLvlBtm}}};
+
+QSize BandImageSize(TBandImageIndex index) {
+    return BandImages()[static_cast<size_t>(index)].Bitmap.size();
+}
+
+bool HasBarLevel(const TCell& cell) {
+    return cell.Level < NoBarLevel;
+}
+
+TBandImageIndex Name900(const TAxisMemory& memory) {
+    if (memory.GsmrSeen()) {
+        return biGSMR;
+    }
+    return memory.EgsmSeen() ? biEG900 : biG900;
+}
+
+TStripPlan StripPlan(int32_t base, TChannelAxis axis, TBandImageIndex name,
+                     const TStripLayout& layout, int32_t imageWidth) {
+    TStripPlan strip;
+    strip.Base = base;
+    strip.Axis = axis;
+    strip.Name = name;
+    strip.NamePosition = BandNamePosition(base, layout.BandHeight);
+    for (size_t i = 0; i < kLevelLines.size(); ++i) {
+        TLevelMark& mark = strip.Levels[i];
+        const int32_t h = BarHeight(kLevelLines[i].Level, layout.BandHeight, layout.HeightFactor);
+        mark.Row = base - h;
+        mark.Label = kLevelLines[i].Label;
+        mark.LabelPosition = LevelLabelPosition(imageWidth, mark.Row, BandImageSize(mark.Label));
+    }
+    return strip;
+}
+
+const std::optional<TStripPlan>& StripOfChannel(const TBarChartPlan& plan, int32_t channel) {
+    static const std::optional<TStripPlan> none;
+    switch (BandOfPosition(ChannelPosition(channel))) {
+        case TBand::Gsm900:
+            return plan.Strip900;
+        case TBand::Gsm1800:
+            return plan.Strip1800;
+        case TBand::None:
+            break;
+    }
+    return none;
+}
+
+// A serving cell too weak to count in the survey may sit in a strip that is not laid out
+// in this drawing; it then gets no bar rather than one placed on a guessed axis.
+std::optional<TBarDrawing> BarOf(const TCell& cell, QRgb color, const TBarChartPlan& plan,
+                                 bool showEdgeMarkers) {
+    const std::optional<TStripPlan>& strip = StripOfChannel(plan, cell.Channel);
+    if (!strip) {
+        return std::nullopt;
+    }
+    const TStripLayout& layout = plan.Layout;
+    const int32_t x = AxisColumn(strip->Axis, ChannelPosition(cell.Channel));
+    const int32_t h = BarHeight(cell.Level, layout.BandHeight, layout.HeightFactor);
+    TBarDrawing bar;
+    bar.Bar = BarRect(x, strip->Base, h);
+    bar.Color = color;
+    if (showEdgeMarkers && cell.ServiceLetter == kServiceEdge) {
+        bar.EdgeMarker = EdgeMarkerPosition(x, strip->Base, h, layout.BandHeight);
+    }
+    return bar;
+}
+
+std::vector<TBarDrawing> BarsOf(const TCellData& data, const TBarChartPlan& plan,
+                                bool showEdgeMarkers) {
+    std::vector<TBarDrawing> bars;
+    auto add = [&](const TCell& cell, QRgb color) {
+        if (auto bar = BarOf(cell, color, plan, showEdgeMarkers)) {
+            bars.push_back(*bar);
+        }
+    };
+    add(data.Cell(0), ServingBarColor);
+    for (int32_t i = 1; i <= kLastBarCell; ++i) {
+        const TCell& cell = data.Cell(i);
+        if (HasBarLevel(cell)) {
+            add(cell, NeighborBarColor(cell, data.ServingPlmn(), data.Lac));
+        }
+    }
+    return bars;
+}
+
+const TCellData& EmptyRecord() {
+    static const TCellData empty;
+    return empty;
+}
+
+}  // namespace
+
+TBandSurvey SurveyBands(const TCellData& data) {
+    TBandSurvey survey;
+    for (int32_t i = 0; i <= kLastBarCell; ++i) {
+        const TCell& cell = data.Cell(i);
+        if (!HasBarLevel(cell)) {
+            continue;
+        }
+        const int32_t p = ChannelPosition(cell.Channel);
+        switch (BandOfPosition(p)) {
+            case TBand::Gsm900:
+                survey.Has900 = true;
+                survey.Lo900 = std::min(survey.Lo900, p);
+                survey.Hi900 = std::max(survey.Hi900, p);
+                break;
+            case TBand::Gsm1800:
+                survey.Has1800 = true;
+                survey.Lo1800 = std::min(survey.Lo1800, p);
+                survey.Hi1800 = std::max(survey.Hi1800, p);
+                break;
+            case TBand::None:
+                break;
+        }
+    }
+    return survey;
+}
+
+void TAxisMemory::Widen(const TBandSurvey& survey) {
+    Axis900Min = std::min(Axis900Min, survey.Lo900);
+    Axis1800Min = std::min(Axis1800Min, survey.Lo1800);
+    Axis900Max = std::max(Axis900Max, survey.Hi900);
+    Axis1800Max = std::max(Axis1800Max, survey.Hi1800);
+}
+
+TChannelAxis ChannelAxis(int32_t lo, int32_t hi, bool is900) {
+    const int32_t d = hi - lo;
+    if (d < kAxisSpan) {
+        // Centre a narrow range in the span of 124 positions.
+        int32_t start = lo - (kAxisSpan - d) / 2;
+        if (is900) {
+            start = std::max(start, 0);
+        }
+        return {start, kNarrowScale};
+    }
+    return {lo, static_cast<float>(kWideColumns / (d + 1))};
+}
+
+int32_t AxisColumn(const TChannelAxis& axis, int32_t position) {
+    const long double offset = static_cast<long double>(position) - axis.Start;
+    return static_cast<int32_t>(RoundNearest(offset * axis.Scale)) + kColumnOffset;
+}
+
+TStripLayout StripLayout(bool has900, bool has1800, int32_t imageHeight) {
+    TStripLayout layout;
+    layout.Has900 = has900;
+    layout.Has1800 = has1800;
+    if (has900 && has1800) {
+        layout.BandHeight = (imageHeight - kGapRows) / 2;
+        layout.HeightFactor = 1;
+        layout.Base1800 = layout.BandHeight - 1;
+        layout.Base900 = imageHeight - 1;
+    } else {
+        layout.BandHeight = imageHeight;
+        layout.HeightFactor = 2;
+        layout.Base900 = imageHeight - 1;
+        layout.Base1800 = imageHeight - 1;
+    }
+    return layout;
+}
+
+int32_t BarHeight(int32_t level, int32_t bandHeight, int32_t heightFactor) {
+    const int64_t height = int64_t{heightFactor} * (int64_t{NoBarLevel} - level);
+    return static_cast<int32_t>(std::min<int64_t>(bandHeight - 1, std::max<int64_t>(0, height)));
+}
+
+QRect BarRect(int32_t x, int32_t base, int32_t barHeight) {
+    return QRect(QPoint(x, base - barHeight + 1), QPoint(x + 1, base + 1));
+}
+
+QPoint EdgeMarkerPosition(int32_t x, int32_t base, int32_t barHeight, int32_t bandHeight) {
+    // The marker's lowest row stays one row clear of the bar, and the marker never rises
+    // above the strip's top row.
+    const int32_t y = std::max(base - barHeight, base - bandHeight + 8);
+    return QPoint(x - 2, y - 7);
+}
+
+QPoint LevelLabelPosition(int32_t imageWidth, int32_t lineRow, QSize label) {
+    return QPoint(imageWidth - label.width(), lineRow - label.height() - 1);
+}
+
+QPoint BandNamePosition(int32_t base, int32_t bandHeight) {
+    return QPoint(1, base - bandHeight + 2);
+}
+
+QRect GapRect(int32_t imageWidth, int32_t bandHeight) {
+    return QRect(0, bandHeight, imageWidth + 1, kGapRows);
+}
+
+QRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac) {
+    if (neighbor.Plmn == servingPlmn) {
+        return neighbor.Lac == recordLac ? SameAreaBarColor : SameNetworkBarColor;
+    }
+    return neighbor.Plmn > 0 ? OtherNetworkBarColor : UnknownNetworkBarColor;
+}
+
+TBarChartPlan PlanBarChart(const TCellData& data, const TBandSurvey& survey,
+                           const TAxisMemory& memory, QSize size, bool showEdgeMarkers) {
+    TBarChartPlan plan;
+    plan.Layout = StripLayout(survey.Has900, survey.Has1800, size.height());
+    if (plan.Layout.HasGap()) {
+        plan.Gap = GapRect(size.width(), plan.Layout.BandHeight);
+    }
+    if (survey.Has900) {
+        plan.Strip900 =
+            StripPlan(plan.Layout.Base900, ChannelAxis(memory.Axis900Min, memory.Axis900Max, true),
+                      Name900(memory), plan.Layout, size.width());
+    }
+    if (survey.Has1800) {
+        plan.Strip1800 = StripPlan(plan.Layout.Base1800,
+                                   ChannelAxis(memory.Axis1800Min, memory.Axis1800Max, false),
+                                   biG1800, plan.Layout, size.width());
+    }
+    plan.Bars = BarsOf(data, plan, showEdgeMarkers);
+    return plan;
+}
+
+TNeighborBarChart::TNeighborBarChart() {
+    if (!BandImagesLoaded()) {
+        LoadBandImages();
+    }
+}
+
+void TNeighborBarChart::AttachPaintBox(TPaintBox* paintBox) {
+    PaintBox = paintBox;
+    FitToPaintBox();
+}
+
+void TNeighborBarChart::FitToPaintBox() {
+    if (PaintBox == nullptr) {
+        return;
+    }
+    Image_ = QImage(PaintBox->Width(), PaintBox->Height(), QImage::Format_RGB32);
+    Image_.fill(clWhite);
+}
+
+void TNeighborBarChart::SetCellData(const TCellData* measurement) {
+    Measurement = measurement;
+}
+
+void TNeighborBarChart::Redraw() {
+    // Nothing selected yet reads as an empty record.
+    const TCellData& data = Measurement != nullptr ? *Measurement : EmptyRecord();
+    const TBandSurvey survey = SurveyBands(data);
+    Axes.Widen(survey);
+    UpdateLabels(data);
+    if (!Image_.isNull()) {
+        Paint(PlanBarChart(data, survey, Axes, Image_.size(), ShowEdgeMarkers));
+    }
+    if (PaintBox != nullptr) {
+        PaintBox->ShowImage(Image_);
+    }
+}
+
+void TNeighborBarChart::UpdateLabels(const TCellData& data) {
+    if (CurrentCellLabel != nullptr) {
+        CurrentCellLabel->SetText(ServingCellLine(data));
+    }
+    if (NeighborsLabel != nullptr) {
+        NeighborsLabel->SetText(NeighborLines(data));
+    }
+}
+
+void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
+    QPainter painter(&Image_);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(Image_.rect(), QColor(clWhite));
+    if (plan.Gap) {
+        painter.fillRect(*plan.Gap, QColor(clBtnFace));
+    }
+    for (const TBarDrawing& bar : plan.Bars) {
+        painter.fillRect(bar.Bar, QColor(bar.Color));
+        if (bar.EdgeMarker) {
+            DrawBandImage(painter, biEdge, *bar.EdgeMarker);
+        }
+    }
+    std::vector<const TStripPlan*> strips;  // the 900 strip first
+    for (const auto* strip : {&plan.Strip900, &plan.Strip1800}) {
+        if (*strip) {
+            strips.push_back(&**strip);
+        }
+    }
+    painter.setPen(DottedPen());
+    for (size_t level = 0; level < kLevelLines.size(); ++level) {
+        for (const TStripPlan* strip : strips) {
+            const int32_t row = strip->Levels[level].Row;
+            painter.drawLine(QPoint(0, row), QPoint(Image_.width(), row));
+        }
+        for (const TStripPlan* strip : strips) {
+            const TLevelMark& mark = strip->Levels[level];
+            DrawBandImage(painter, mark.Label, mark.LabelPosition);
+        }
+    }
+    for (const TStripPlan* strip : strips) {
+        DrawBandImage(painter, strip->Name, strip->NamePosition);
+    }
+}

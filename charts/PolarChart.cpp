@@ -1,0 +1,170 @@
+// The reception polar chart: four level polygons over the eight directions and a grid.
+#include <QPainter>
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "ChartPens.h"
+#include "MonitorGraphics.h"
+
+namespace {
+
+constexpr int32_t kCentreLevel = 90;     // this level and weaker sit at the centre
+constexpr int32_t kFullRadiusSpan = 45;  // level 45 lies on the full radius
+constexpr int32_t kRingStep = 45;        // the only step that closes the eight spokes
+
+int32_t SeriesRadius(const TDirectionSlot& slot, size_t series, int32_t fullRadius) {
+    return slot.HasData ? LevelRadius(slot.Levels[series], fullRadius) : 0;
+}
+
+TSeriesPoints SeriesPoints(const TDirectionSlots& directions, size_t series, int32_t centre,
+                           int32_t startAngle, int32_t stepAngle) {
+    TSeriesPoints points;
+    for (int32_t i = 0; i < DirectionCount; ++i) {
+        const auto& slot = directions[static_cast<size_t>(i)];
+        points[static_cast<size_t>(i)] = PolarPoint(
+            centre, DirectionBearing(startAngle, stepAngle, i), SeriesRadius(slot, series, centre));
+    }
+    points[8] = stepAngle == kRingStep ? points[0] : QPoint(centre, centre);
+    return points;
+}
+
+QPolygon PolygonOf(const TSeriesPoints& points) {
+    return QPolygon(QList<QPoint>(points.begin(), points.end()));
+}
+
+void PaintSeries(QPainter& painter, const TPolarPlan& plan) {
+    for (size_t s = 0; s < plan.Series.size(); ++s) {
+        painter.setPen(SolidPen(PolarColors[s]));
+        painter.setBrush(QColor(PolarColors[s]));
+        painter.drawPolygon(PolygonOf(plan.Series[s]), Qt::OddEvenFill);
+    }
+    // The serving cell's outline again, on top of the neighbour polygons.
+    painter.setPen(SolidPen(PolarColors[0]));
+    painter.drawPolyline(PolygonOf(plan.Series[0]));
+}
+
+void PaintLevelCircle(QPainter& painter, const TPolarGrid& grid, int32_t radius,
+                      TBandImageIndex label, QPoint labelPosition) {
+    painter.setPen(DottedPen());
+    painter.drawEllipse(QPoint(grid.Centre, grid.Centre), radius, radius);
+    DrawBandImage(painter, label, labelPosition);
+}
+
+void PaintGrid(QPainter& painter, const TPolarGrid& grid) {
+    const int32_t r = grid.Centre;
+    const int32_t w = grid.Width;
+    const int32_t t = grid.Diagonal;
+    painter.setPen(SolidPen(clBlack));
+    painter.drawLine(QPoint(r, 0), QPoint(r, w));
+    painter.drawLine(QPoint(0, r), QPoint(w, r));
+    painter.drawLine(QPoint(r - t, r - t), QPoint(r + t, r + t));
+    painter.drawLine(QPoint(r + t, r - t), QPoint(r - t, r + t));
+    painter.setBrush(Qt::NoBrush);
+    PaintLevelCircle(painter, grid, grid.Radius50, biLvlTop, grid.Label50);
+    PaintLevelCircle(painter, grid, grid.Radius75, biLvlMid, grid.Label75);
+}
+
+void FillSquare(QImage& image, QRgb color) {
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, image.width(), image.width()), QColor(color));
+}
+
+int32_t LevelLabelHeight() {
+    return BandImages()[biLvlTop].Bitmap.height();
+}
+
+}  // namespace
+
+int32_t LevelRadius(int32_t level, int32_t fullRadius) {
+    const int64_t span = int64_t{kCentreLevel} - std::min(level, kCentreLevel);
+    const int64_t radius = span * fullRadius / kFullRadiusSpan;
+    return static_cast<int32_t>(std::min<int64_t>(radius, MaxPolarRadius));
+}
+
+int64_t DirectionBearing(int32_t startAngle, int32_t stepAngle, int32_t index) {
+    return int64_t{startAngle} + int64_t{stepAngle} * index;
+}
+
+QPoint PolarPoint(int32_t centre, int64_t bearing, int32_t radius) {
+    const long double angle =
+        static_cast<long double>(bearing) * std::numbers::pi_v<long double> / 180;
+    const int64_t dx = RoundNearest(radius * std::sin(angle));
+    const int64_t dy = RoundNearest(radius * std::cos(angle));
+    return QPoint(static_cast<int>(centre + dx), static_cast<int>(centre - dy));
+}
+
+TPolarGrid PolarGrid(int32_t width, int32_t labelHeight) {
+    TPolarGrid grid;
+    grid.Width = width;
+    grid.Centre = width / 2;
+    grid.Diagonal =
+        static_cast<int32_t>(RoundNearest(grid.Centre / std::numbers::sqrt2_v<long double>));
+    grid.Radius50 = LevelRadius(50, grid.Centre);
+    grid.Radius75 = LevelRadius(75, grid.Centre);
+    // Just right of the vertical axis, the label's lowest row two rows above its circle.
+    grid.Label50 = QPoint(grid.Centre + 1, grid.Centre - grid.Radius50 - labelHeight - 1);
+    grid.Label75 = QPoint(grid.Centre + 1, grid.Centre - grid.Radius75 - labelHeight - 1);
+    return grid;
+}
+
+TPolarPlan PlanPolarChart(const TDirectionSlots& directions, int32_t width, int32_t startAngle,
+                          int32_t stepAngle, int32_t labelHeight) {
+    TPolarPlan plan;
+    plan.Grid = PolarGrid(width, labelHeight);
+    for (size_t s = 0; s < plan.Series.size(); ++s) {
+        plan.Series[s] = SeriesPoints(directions, s, plan.Grid.Centre, startAngle, stepAngle);
+    }
+    return plan;
+}
+
+TReceptionPolarChart::TReceptionPolarChart() {
+    if (!BandImagesLoaded()) {
+        LoadBandImages();
+    }
+}
+
+void TReceptionPolarChart::AttachPaintBox(TPaintBox* paintBox) {
+    PaintBox = paintBox;
+    FitToPaintBox();
+}
+
+void TReceptionPolarChart::FitToPaintBox() {
+    if (PaintBox == nullptr) {
+        return;
+    }
+    // A fresh image holds whatever memory it got; start from white instead.
+    Image_ = QImage(PaintBox->Width(), PaintBox->Height(), QImage::Format_RGB32);
+    Image_.fill(clWhite);
+}
+
+void TReceptionPolarChart::SetSlots(const TDirectionSlots& directions) {
+    Slots = directions;
+}
+
+void TReceptionPolarChart::ClearChart() {
+    if (!Image_.isNull()) {
+        FillSquare(Image_, clWhite);
+    }
+    ShowOnPaintBox();
+}
+
+void TReceptionPolarChart::Redraw() {
+    if (!Image_.isNull()) {
+        const TPolarPlan plan =
+            PlanPolarChart(Slots, Image_.width(), StartAngle, StepAngle, LevelLabelHeight());
+        FillSquare(Image_, clWhite);
+        QPainter painter(&Image_);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        PaintSeries(painter, plan);
+        PaintGrid(painter, plan.Grid);
+    }
+    ShowOnPaintBox();
+}
+
+void TReceptionPolarChart::ShowOnPaintBox() {
+    if (PaintBox != nullptr) {
+        PaintBox->ShowImage(Image_);
+    }
+}
