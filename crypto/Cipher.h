@@ -1,14 +1,19 @@
 #pragma once
-// Contract used by the signature verdict; the crypto implementation fills this in.
+// The log signature: Rijndael in cmCBCx, SHA-1 and MIME64 wired into one computation.
 
 #include <memory>
 #include <string>
 
 class TCryptCipher;
+struct TCipherClass;
+struct THashClass;
+struct TFormatClass;
 
-// Wires Rijndael in cmCBCx, SHA-1 and MIME64 into the log signature.
 class TCipher {
-public:
+  public:
+    static const TCipherClass* SignCipherClass();
+    static const THashClass* SignHashClass();
+
     TCipher();
     ~TCipher();
     TCipher(const TCipher&) = delete;
@@ -19,10 +24,14 @@ public:
     std::string HashToText(const std::string& text) const;
     std::string SignText(const std::string& text);
 
-private:
+    // The MIME64 text of the SHA-1 digest of the seed text given to Setup.
+    const std::string& SeedText() const { return Seed; }
+
+  private:
     void PrepareCipher();
 
     std::unique_ptr<TCryptCipher> Cipher;
     std::string Password;
     std::string Seed;
+    const TFormatClass* TextFormat = nullptr;
 };

@@ -1,1 +1,200 @@
-// placeholder until implemented
+#include "CryptFmt.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// Digits, the two prefix markers, then characters that may surround hexadecimal text.
+constexpr std::string_view HexAlphabet =
+    "0123456789ABCDEF"
+    "X$"
+    " abcdefhHx()[]{},;:-_/\\*+\"'\t\n\r"sv;
+constexpr std::size_t HexDigitCount = 16;
+constexpr std::size_t HexMarkerEnd = 18;
+
+// The base64 alphabet, the padding character, then characters that may surround base64 text.
+constexpr std::string_view Mime64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+    "="
+    " $()[]{},;:-_\\*\"'\t\n\r"sv;
+constexpr char Mime64Padding = '=';
+
+static_assert(HexAlphabet.size() == 48);
+static_assert(Mime64Alphabet.size() == 85);
+
+const std::uint8_t* Bytes(const void* data) {
+    return static_cast<const std::uint8_t*>(data);
+}
+
+std::string CopyToText(const void* data, std::size_t count) {
+    return count == 0 ? std::string() : std::string(static_cast<const char*>(data), count);
+}
+
+bool AcceptsEveryText(const TFormatClass&, const void*, std::size_t) {
+    return true;
+}
+
+// True when every character of the text occurs in the class's character table.
+bool AcceptsAlphabetText(const TFormatClass& self, const void* text, std::size_t count) {
+    const std::string_view alphabet = self.Alphabet();
+    const std::uint8_t* chars = Bytes(text);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (alphabet.find(static_cast<char>(chars[i])) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string HexToText(const void* data, std::size_t count) {
+    const std::uint8_t* bytes = Bytes(data);
+    std::string text(2 * count, '\0');
+    for (std::size_t i = 0; i < count; ++i) {
+        text[2 * i] = HexAlphabet[bytes[i] >> 4];
+        text[2 * i + 1] = HexAlphabet[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+// Index of `c` among the digits and markers (0..17), or -1 when it cannot be placed.
+int HexCharIndex(char c) {
+    const std::size_t exact = HexAlphabet.substr(0, HexMarkerEnd).find(c);
+    if (exact != std::string_view::npos) {
+        return static_cast<int>(exact);
+    }
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    const std::size_t digit = HexAlphabet.substr(0, HexDigitCount).find(upper);
+    return digit == std::string_view::npos ? -1 : static_cast<int>(digit);
+}
+
+std::string HexFromText(const void* text, std::size_t count) {
+    const char* chars = static_cast<const char*>(text);
+    std::string bytes(count / 2 + 1, '\0');
+    std::size_t nibbles = 0;
+    std::size_t position = 0;
+    bool markerSeen = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int index = HexCharIndex(chars[i]);
+        if (index < 0) {
+            WipeText(bytes);
+            throw ECryptException(CryptMessages::InvalidFormat,
+                                  {ShortClassName(TFormat_HEX::ClassRef())});
+        }
+        if (index < static_cast<int>(HexDigitCount)) {
+            auto& current = reinterpret_cast<std::uint8_t&>(bytes[position]);
+            if (nibbles % 2 == 0) {
+                current = static_cast<std::uint8_t>(index << 4);
+            } else {
+                current = static_cast<std::uint8_t>(current | index);
+                ++position;
+            }
+            ++nibbles;
+        } else if (!markerSeen) {
+            // The first "X" or "$" starts the number afresh, so "0X" and "$" act as prefixes.
+            markerSeen = true;
+            nibbles = 0;
+            position = 0;
+        }
+    }
+    bytes.resize(position);
+    return bytes;
+}
+
+std::string Mime64ToText(const void* data, std::size_t count) {
+    const std::uint8_t* bytes = Bytes(data);
+    std::string text(4 * ((count + 2) / 3), '\0');
+    char* out = text.data();
+    std::size_t i = 0;
+    for (; i + 3 <= count; i += 3) {
+        const std::uint32_t group =
+            (std::uint32_t{bytes[i]} << 16) | (std::uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+        out[0] = Mime64Alphabet[group >> 18];
+        out[1] = Mime64Alphabet[(group >> 12) & 0x3F];
+        out[2] = Mime64Alphabet[(group >> 6) & 0x3F];
+        out[3] = Mime64Alphabet[group & 0x3F];
+        out += 4;
+    }
+    const std::size_t rest = count - i;
+    if (rest > 0) {
+        std::uint32_t group = std::uint32_t{bytes[i]} << 16;
+        if (rest == 2) {
+            group |= std::uint32_t{bytes[i + 1]} << 8;
+        }
+        out[0] = Mime64Alphabet[group >> 18];
+        out[1] = Mime64Alphabet[(group >> 12) & 0x3F];
+        out[2] = rest == 2 ? Mime64Alphabet[(group >> 6) & 0x3F] : Mime64Padding;
+        out[3] = Mime64Padding;
+    }
+    return text;
+}
+
+constexpr std::array<std::int8_t, 256> Mime64DecodeTable() {
+    std::array<std::int8_t, 256> table{};
+    table.fill(-1);
+    for (std::size_t i = 0; i < 64; ++i) {
+        table[static_cast<std::uint8_t>(Mime64Alphabet[i])] = static_cast<std::int8_t>(i);
+    }
+    return table;
+}
+
+std::string Mime64FromText(const void* text, std::size_t count) {
+    static constexpr std::array<std::int8_t, 256> Decode = Mime64DecodeTable();
+    const std::uint8_t* chars = Bytes(text);
+    std::string bytes(count, '\0');
+    std::size_t position = 0;
+    std::uint32_t group = 0;
+    int collected = 0;
+    for (std::size_t i = 0; i < count && chars[i] != Mime64Padding; ++i) {
+        const int index = Decode[chars[i]];
+        if (index < 0) {
+            continue;  // blanks, line breaks and any other character are skipped
+        }
+        group = (group << 6) | static_cast<std::uint32_t>(index);
+        if (++collected == 4) {
+            bytes[position++] = static_cast<char>(group >> 16);
+            bytes[position++] = static_cast<char>(group >> 8);
+            bytes[position++] = static_cast<char>(group);
+            group = 0;
+            collected = 0;
+        }
+    }
+    if (collected > 1) {
+        group <<= 6 * (4 - collected);
+        bytes[position++] = static_cast<char>(group >> 16);
+        if (collected == 3) {
+            bytes[position++] = static_cast<char>(group >> 8);
+        }
+    }
+    bytes.resize(position);
+    return bytes;
+}
+
+const TFormatClass FormatCopy{
+    {"TFormat_Copy"}, CopyToText, CopyToText, AcceptsEveryText, {},
+};
+const TFormatClass FormatHex{
+    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText, HexAlphabet,
+};
+// Inherits the hexadecimal validity test, applied to its own character table.
+const TFormatClass FormatMime64{
+    {"TFormat_MIME64"}, Mime64ToText, Mime64FromText, AcceptsAlphabetText, Mime64Alphabet,
+};
+
+}  // namespace
+
+const TFormatClass* TFormat_Copy::ClassRef() {
+    return &FormatCopy;
+}
+const TFormatClass* TFormat_HEX::ClassRef() {
+    return &FormatHex;
+}
+const TFormatClass* TFormat_MIME64::ClassRef() {
+    return &FormatMime64;
+}
+
+const TFormatClass* FormatClassOrDefault(const TFormatClass* formatClass) {
+    return formatClass != nullptr ? formatClass : TFormat_Copy::ClassRef();
+}

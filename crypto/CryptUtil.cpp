@@ -1,1 +1,83 @@
-// placeholder until implemented
+#include "CryptUtil.h"
+
+#include <new>
+
+namespace {
+
+std::string FillPlaceholders(std::string_view pattern,
+                             std::initializer_list<std::string_view> args) {
+    std::string text;
+    const auto* next = args.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool placeholder = pattern[i] == '%' && i + 1 < pattern.size() &&
+                                 (pattern[i + 1] == 's' || pattern[i + 1] == 'd');
+        if (placeholder && next != args.end()) {
+            text += *next++;
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+ECryptException::ECryptException(std::string_view message)
+    : std::runtime_error(std::string(message)) {}
+
+ECryptException::ECryptException(std::string_view pattern,
+                                 std::initializer_list<std::string_view> args)
+    : std::runtime_error(FillPlaceholders(pattern, args)) {}
+
+void* TCryptObject::operator new(std::size_t size) {
+    return ::operator new(size);
+}
+
+void TCryptObject::operator delete(void* memory, std::size_t size) {
+    WipeBuffer(memory, static_cast<std::ptrdiff_t>(size));
+    ::operator delete(memory, size);
+}
+
+void WipeBuffer(void* buffer, std::ptrdiff_t length) {
+    static constexpr std::uint8_t WipePattern[] = {0x55, 0xAA, 0xFF, 0x00};
+    if (length <= 0) {
+        return;
+    }
+    // Volatile stores: a plain fill of memory about to be released may be removed as dead.
+    volatile std::uint8_t* bytes = static_cast<std::uint8_t*>(buffer);
+    for (std::uint8_t fill : WipePattern) {
+        for (std::ptrdiff_t i = 0; i < length; ++i) {
+            bytes[i] = fill;
+        }
+    }
+}
+
+void WipeText(std::string& text) {
+    // std::string never shares its storage, so wiping in place touches no other holder.
+    // The spare capacity may still hold bytes of an earlier, longer value.
+    text.resize(text.capacity());
+    WipeBuffer(text.data(), static_cast<std::ptrdiff_t>(text.size()));
+    text.clear();
+    text.shrink_to_fit();
+}
+
+void SwapWords32(const void* source, void* destination, std::size_t count) {
+    const auto* from = static_cast<const std::uint8_t*>(source);
+    auto* to = static_cast<std::uint8_t*>(destination);
+    for (std::size_t i = count; i > 0; --i) {
+        std::uint32_t word;
+        std::memcpy(&word, from + 4 * (i - 1), 4);
+        word = SwapBytes32(word);
+        std::memcpy(to + 4 * (i - 1), &word, 4);
+    }
+}
+
+std::string ShortClassName(const TCryptClass* cryptClass) {
+    if (cryptClass == nullptr) {
+        return {};
+    }
+    const std::string_view name = cryptClass->Name;
+    const std::size_t underscore = name.find('_');
+    return std::string(underscore == std::string_view::npos ? name : name.substr(underscore + 1));
+}
