@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "Logger.h"
+#include "VectorTable.h"
+
+TEST(ParseLogTime, Vectors) {
+    for (const VectorRow& row : ReadVectorTable("logtime.txt")) {
+        SCOPED_TRACE(RowTrace("logtime.txt", row) + " text \"" + row.At(0) + "\"");
+        const double expected = std::stod(row.At(1));
+        const TDateTime actual = ParseLogTime(row.At(0));
+        if (expected == 0) {
+            EXPECT_EQ(0.0, actual);
+        } else {
+            EXPECT_NEAR(expected, actual, 1e-9);
+        }
+    }
+}
+
+TEST(ParseLogTime, OrdersLikeTheMomentsAroundTheZeroInstant) {
+    const TDateTime before = ParseLogTime("18991229235959");
+    const TDateTime after = ParseLogTime("18991230000001");
+    EXPECT_LT(before, 0.0);
+    EXPECT_GT(after, 0.0);
+    EXPECT_LT(ParseLogTime("18991229000000"), before);
+}
+
+// Local time is within a day of the UTC date-time, whatever the machine's zone.
+TEST(Now, IsTheCurrentDateTime) {
+    const double utcDays = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+    const TDateTime first = Now();
+    const TDateTime second = Now();
+    EXPECT_NEAR(utcDays, first, 1.0);
+    EXPECT_LE(first, second);
+}
