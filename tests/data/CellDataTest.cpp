@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
 
 #include "CellData.h"
 #include "CellTextLines.h"
@@ -66,19 +65,6 @@ TEST(TCellData, ClearKeepsOnlyCellIdentities) {
     EXPECT_EQ(9, data.Cells[4].Ci);
     EXPECT_EQ(26201, data.Cells[4].Plmn);
     EXPECT_NEAR(Now(), data.Timestamp, 5.0 / 86400.0);
-}
-
-TEST(TCellData, CellIndexOutsideTheNineIsTheServingCell) {
-    TCellData data;
-    for (int32_t i = 0; i < TCellData::CellCount; ++i) {
-        data.Cells[static_cast<size_t>(i)].Channel = 100 + i;
-    }
-    for (int32_t index : {-1, 9, 10, -2147483647 - 1, 2147483647}) {
-        EXPECT_EQ(&data.Cells[0], &data.Cell(index)) << index;
-    }
-    for (int32_t index = 0; index < TCellData::CellCount; ++index) {
-        EXPECT_EQ(100 + index, std::as_const(data).Cell(index).Channel);
-    }
 }
 
 TEST(ColumnFormatters, CellColumnVectors) {

@@ -8,7 +8,6 @@
 
 #include "CellData.h"
 #include "CellTextLines.h"
-#include "Logger.h"
 #include "Utilities.h"
 #include "VectorTable.h"
 
@@ -138,20 +137,5 @@ TEST(HostileInput, SampleLinesWithExtremeFields) {
         }
         data.ParseLine(line);
         CheckConsistent(data);
-    }
-}
-
-TEST(HostileInput, LogTimeOfAnyText) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 5000; ++round) {
-        std::string text(static_cast<size_t>(round % 20), '0');
-        for (char& c : text) {
-            c = round % 3 == 0 ? static_cast<char>('0' + byte(random) % 10)
-                               : static_cast<char>(byte(random));
-        }
-        const TDateTime time = ParseLogTime(text);
-        EXPECT_GE(time, -693594.0);
-        EXPECT_LT(time, 2958466.0);
     }
 }

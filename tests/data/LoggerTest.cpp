@@ -18,14 +18,6 @@ TEST(ParseLogTime, Vectors) {
     }
 }
 
-TEST(ParseLogTime, OrdersLikeTheMomentsAroundTheZeroInstant) {
-    const TDateTime before = ParseLogTime("18991229235959");
-    const TDateTime after = ParseLogTime("18991230000001");
-    EXPECT_LT(before, 0.0);
-    EXPECT_GT(after, 0.0);
-    EXPECT_LT(ParseLogTime("18991229000000"), before);
-}
-
 // Local time is within a day of the UTC date-time, whatever the machine's zone.
 TEST(Now, IsTheCurrentDateTime) {
     const double utcDays = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
