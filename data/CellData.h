@@ -8,7 +8,7 @@
 #include "Utilities.h"
 
 class TCell {
-public:
+  public:
     TCell();
 
     void Reset();
@@ -28,7 +28,7 @@ public:
 };
 
 class TCellData {
-public:
+  public:
     static constexpr int CellCount = 9;
 
     TCellData();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "CellData.h"
 #include "CellTextLines.h"
@@ -87,4 +88,19 @@ TEST(ColumnFormatters, CellColumnVectors) {
             EXPECT_EQ(row.At(2), std::string(1, cell.ServiceChar()));
         }
     }
+}
+
+// Callers size the array for high + 1 entries of at most nine; nothing beyond nine is written.
+TEST(TCellData, StrongestLevelsNeverWriteBeyondTheNineCells) {
+    TCellData data;
+    data.Cells[0].Level = 60;
+    data.Cells[5].Level = 70;
+    std::vector<int32_t> levels(12, -1);
+    data.GetStrongestLevels(levels.data(), 11);
+    EXPECT_EQ((std::vector<int32_t>{60, 70, NoValue, NoValue, NoValue, NoValue, NoValue, NoValue,
+                                    NoValue, -1, -1, -1}),
+              levels);
+    std::vector<int32_t> untouched(2, -1);
+    data.GetStrongestLevels(untouched.data(), -1);
+    EXPECT_EQ((std::vector<int32_t>{-1, -1}), untouched);
 }
