@@ -1,1 +1,159 @@
-// placeholder until implemented
+#include "LogLoader.h"
+
+#include <cmath>
+#include <limits>
+
+#include "Errors.h"
+#include "LogFile.h"
+
+namespace {
+
+constexpr int32_t MinimumSoftwareVersion = 790;
+constexpr int SelectorCircleRadius = 40;
+constexpr int SelectorCircleOrigin = 53;  // top-left of a 13 x 13 selector at the centre
+
+int32_t CheckedInt32(int64_t value) {
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
+        throw EIntOverflow();
+    }
+    return static_cast<int32_t>(value);
+}
+
+// Rounds to the nearest integer, halves to the even neighbour.
+int RoundEven(long double value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+}  // namespace
+
+TLogLoader::TLogLoader(ILogView& view) : View_(view) {
+    for (int i = 0; i < DirectionCount; ++i) {
+        Slots_[i].Selector = i;
+        Slots_[i].Measurement = &Measurements_[i];
+        Slots_[i].HasData = false;
+    }
+    PlaceDirectionSelectors(0, 45);
+
+    NeighborChart_.AttachPaintBox(&View_.NeighborPaintBox());
+    NeighborChart_.CurrentCellLabel = &View_.CurrentCellLabel();
+    NeighborChart_.NeighborsLabel = &View_.NeighborsLabel();
+    NeighborChart_.ShowEdgeMarkers = true;
+    NeighborChart_.SetCellData(Slots_[0].Measurement);
+
+    PolarChart_.AttachPaintBox(&View_.PolarPaintBox());
+    PolarChart_.SetSlots(Slots_);
+}
+
+void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
+    ResetLogState();
+    std::vector<std::string> lines = ReadLogLines(path);
+    View_.SetFileContent(lines);
+    View_.SetFileName(path);
+    State_.FirstRecordLine = -1;
+    const std::vector<std::string> signedLines = ScanLogHeader(lines, State_);
+    if (State_.SoftwareVersion < MinimumSoftwareVersion) {
+        return;
+    }
+    PlaceDirectionSelectors(State_.Offset, State_.Angle);
+    PolarChart_.StepAngle = State_.Angle;
+    PolarChart_.StartAngle = State_.Offset;
+    Verdict_ = ShowSignatureVerdict(View_, signedLines, State_.LicenseText, State_.SignatureText);
+    // A record line at index 0 means a file without header: nothing to show.
+    if (State_.FirstRecordLine <= 0) {
+        return;
+    }
+    FillDirectionSlots(signedLines);
+    for (const TDirectionSlot& slot : Slots_) {
+        View_.EnableSelector(slot.Selector, slot.HasData);
+    }
+    SelectFirstDirectionWithData();
+    State_.DataLoaded = true;
+    pbPolarChartPaint();
+}
+
+void TLogLoader::FillDirectionSlots(const std::vector<std::string>& lines) {
+    const auto first = static_cast<size_t>(State_.FirstRecordLine);
+    for (int d = 0; d < DirectionCount; ++d) {
+        const size_t index = first + static_cast<size_t>(d);
+        if (index >= lines.size()) {
+            break;
+        }
+        TDirectionSlot& slot = Slots_[d];
+        slot.Measurement->ParseLine(lines[index]);
+        slot.HasData = slot.Measurement->IdentityValid;
+        if (slot.HasData) {
+            slot.Measurement->GetStrongestLevels(slot.Levels.data(), 3);
+        }
+    }
+}
+
+// Directions 4..7 are never selected by the loader; with none of 0..3 holding data the
+// selection and the bar chart stay as they were.
+void TLogLoader::SelectFirstDirectionWithData() {
+    for (int d = 0; d < 4; ++d) {
+        if (Slots_[d].HasData) {
+            SelectDirection(d);
+            return;
+        }
+    }
+}
+
+void TLogLoader::ResetLogState() {
+    for (TDirectionSlot& slot : Slots_) {
+        slot.Measurement->Clear();
+        View_.EnableSelector(slot.Selector, false);
+        slot.HasData = false;
+    }
+    State_ = TLogState{};
+    NeighborChart_.Redraw();
+    PolarChart_.ClearChart();
+    // A file that is never checked (version below 790, or a load that fails) must not
+    // appear beside the previous file's verdict.
+    Verdict_.reset();
+    View_.SetFileContentColor(QColor());
+    View_.SetCheckResult("...");
+}
+
+void TLogLoader::PlaceDirectionSelectors(int32_t offset, int32_t angle) {
+    constexpr long double pi = 3.141592653589793238462643383279502884L;
+    for (int i = 0; i < DirectionCount; ++i) {
+        const int32_t step = CheckedInt32(int64_t{angle} * i);
+        const int32_t theta = CheckedInt32(int64_t{offset} + step);
+        const long double radians = static_cast<long double>(theta) * pi / 180.0L;
+        const int x = RoundEven(SelectorCircleRadius * std::sin(radians));
+        const int y = RoundEven(SelectorCircleRadius * std::cos(radians));
+        View_.MoveSelector(Slots_[i].Selector, SelectorCircleOrigin + x, SelectorCircleOrigin - y);
+    }
+}
+
+void TLogLoader::rbXClick(int index) {
+    if (index < 0 || index >= DirectionCount) {
+        return;
+    }
+    Selected_ = index;
+    NeighborChart_.SetCellData(Slots_[index].Measurement);
+    NeighborChart_.Redraw();
+}
+
+void TLogLoader::SelectDirection(int index) {
+    if (index < 0 || index >= DirectionCount || index == Selected_) {
+        return;
+    }
+    View_.CheckSelector(index);
+    rbXClick(index);
+}
+
+void TLogLoader::pbPolarChartPaint() {
+    if (!State_.DataLoaded) {
+        return;
+    }
+    PolarChart_.SetSlots(Slots_);
+    PolarChart_.Redraw();
+}
+
+void TLogLoader::pbNeighborChartPaint() {
+    if (State_.DataLoaded) {
+        NeighborChart_.Redraw();
+    }
+}

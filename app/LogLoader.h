@@ -1,31 +1,23 @@
 #pragma once
-// Contract for the window and norva-inspect; the loader's implementation fills this in.
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "CellData.h"
 #include "DirectionSlot.h"
+#include "LogState.h"
 #include "LogView.h"
 #include "MonitorGraphics.h"
-
-struct TLogState {
-    bool DataLoaded = false;
-    std::string LicenseText;
-    std::string SignatureText;
-    int32_t SoftwareVersion = 0;
-    int32_t Offset = 0;
-    int32_t Angle = 0;
-    int32_t FirstRecordLine = -1;
-};
+#include "SignatureVerdict.h"
 
 // The document side of the main window: log state, the eight direction slots and the
 // two charts, driven by the window's handlers.
 class TLogLoader {
-public:
+  public:
     explicit TLogLoader(ILogView& view);  // the window's FormCreate part
     TLogLoader(const TLogLoader&) = delete;
     TLogLoader& operator=(const TLogLoader&) = delete;
@@ -44,10 +36,15 @@ public:
     const TLogState& State() const { return State_; }
     const TDirectionSlots& DirectionSlots() const { return Slots_; }
     int SelectedDirection() const { return Selected_; }
+    // The verdict shown for the current file; empty when none was computed for it.
+    std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
     TReceptionPolarChart& PolarChart() { return PolarChart_; }
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
-private:
+  private:
+    void FillDirectionSlots(const std::vector<std::string>& lines);
+    void SelectFirstDirectionWithData();
+
     ILogView& View_;
     TLogState State_;
     std::array<TCellData, DirectionCount> Measurements_;
@@ -55,4 +52,5 @@ private:
     TReceptionPolarChart PolarChart_;
     TNeighborBarChart NeighborChart_;
     int Selected_ = -1;
+    std::optional<TSignatureVerdict> Verdict_;
 };

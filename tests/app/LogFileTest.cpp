@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "LogFile.h"
+#include "SignatureVerdict.h"
+
+using Lines = std::vector<std::string>;
+
+struct SplitCase {
+    const char* name;
+    std::string bytes;
+    Lines lines;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SplitLogLinesTest : public testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitLogLinesTest, GivesTheLinesOfTheText) {
+    EXPECT_EQ(SplitLogLines(GetParam().bytes), GetParam().lines);
+}
+
+using namespace std::string_literals;
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, SplitLogLinesTest,
+    testing::Values(SplitCase{"empty", "", {}}, SplitCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
+                    SplitCase{"lf", "a\nb\n", {"a", "b"}}, SplitCase{"cr", "a\rb\r", {"a", "b"}},
+                    SplitCase{"no_final_end", "a\r\nb", {"a", "b"}},
+                    SplitCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
+                    SplitCase{"empty_lines_stay", "\r\n\n\r", {"", "", ""}},
+                    SplitCase{"mixed", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+                    SplitCase{"blanks_stay", " a \t\r\n  \r\n", {" a \t", "  "}},
+                    SplitCase{"nul_ends_text", "a\r\nb\0c\r\nd"s, {"a", "b"}},
+                    SplitCase{"nul_first", "\0abc"s, {}},
+                    SplitCase{"cr_before_nul", "a\r\0\nb"s, {"a"}},
+                    SplitCase{"high_bytes", "\xe4\xff\x81\r\n", {"\xe4\xff\x81"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ScanCase {
+    const char* name;
+    Lines lines;
+    TLogState state;  // DataLoaded is not touched by the scan
+    Lines kept;
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ScanLogHeaderTest : public testing::TestWithParam<ScanCase> {};
+
+TEST_P(ScanLogHeaderTest, ReadsTheHeaderAndDropsSignatureLines) {
+    Lines lines = GetParam().lines;
+    TLogState state;
+    const Lines kept = ScanLogHeader(lines, state);
+    const TLogState& want = GetParam().state;
+    EXPECT_EQ(state.LicenseText, want.LicenseText);
+    EXPECT_EQ(state.SignatureText, want.SignatureText);
+    EXPECT_EQ(state.SoftwareVersion, want.SoftwareVersion);
+    EXPECT_EQ(state.Offset, want.Offset);
+    EXPECT_EQ(state.Angle, want.Angle);
+    EXPECT_EQ(state.FirstRecordLine, want.FirstRecordLine);
+    EXPECT_EQ(kept, GetParam().kept);
+}
+
+TLogState With(std::string license, std::string signature, int32_t version, int32_t offset,
+               int32_t angle, int32_t firstRecord) {
+    return TLogState{false, std::move(license), std::move(signature), version, offset,
+                     angle, firstRecord};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HeaderKeys, ScanLogHeaderTest,
+    testing::Values(
+        ScanCase{"offset_without_blank_loses_first_digit",
+                 {"OFFSET:10"},
+                 With("", "", 0, 0, 0, -1),
+                 {"OFFSET:10"}},
+        ScanCase{"offset_with_blank", {"OFFSET: 10"}, With("", "", 0, 10, 0, -1), {"OFFSET: 10"}},
+        ScanCase{"offset_trailing_blank_fails",
+                 {"OFFSET: 10 "},
+                 With("", "", 0, 0, 0, -1),
+                 {"OFFSET: 10 "}},
+        ScanCase{"angle_hex_and_sign",
+                 {"ANGLE: $2D", "OFFSET: -30"},
+                 With("", "", 0, -30, 45, -1),
+                 {"ANGLE: $2D", "OFFSET: -30"}},
+        ScanCase{"angle_out_of_range_is_zero",
+                 {"ANGLE: 99999999999"},
+                 With("", "", 0, 0, 0, -1),
+                 {"ANGLE: 99999999999"}},
+        ScanCase{"version_from_characters_18_to_20",
+                 {"SWVERSION: NG-FW 7901"},
+                 With("", "", 790, 0, 0, -1),
+                 {"SWVERSION: NG-FW 7901"}},
+        ScanCase{"version_line_too_short",
+                 {"SWVERSION: 795"},
+                 With("", "", 0, 0, 0, -1),
+                 {"SWVERSION: 795"}},
+        ScanCase{"version_two_digits_at_end",
+                 {"SWVERSION: NG-FW 79"},
+                 With("", "", 79, 0, 0, -1),
+                 {"SWVERSION: NG-FW 79"}},
+        ScanCase{"ninth_character_skipped_whatever_it_is",
+                 {"LICENSE:XAB C "},
+                 With("AB C ", "", 0, 0, 0, -1),
+                 {"LICENSE:XAB C "}},
+        ScanCase{"bare_keys_give_empty_values",
+                 {"LICENSE:", "SIGNATURE:"},
+                 With("", "", 0, 0, 0, -1),
+                 {"LICENSE:"}},
+        ScanCase{"lower_case_keys_are_ordinary",
+                 {"license: x", "signature: y", "Swversion: NG-FW 795"},
+                 With("", "", 0, 0, 0, -1),
+                 {"license: x", "signature: y", "Swversion: NG-FW 795"}},
+        ScanCase{"later_line_replaces_earlier",
+                 {"LICENSE: a", "LICENSE: b", "ANGLE: 1", "ANGLE: 2"},
+                 With("b", "", 0, 0, 2, -1),
+                 {"LICENSE: a", "LICENSE: b", "ANGLE: 1", "ANGLE: 2"}},
+        ScanCase{"every_signature_line_removed_last_counts",
+                 {"SIGNATURE: one", "x", "SIGNATURE: two ", "y"},
+                 With("", "two ", 0, 0, 0, -1),
+                 {"x", "y"}},
+        ScanCase{"line_after_signature_is_examined",
+                 {"SIGNATURE: s", "LICENSE: L", "SIGNATURE: t", "SIGNATURE: u", "03;a"},
+                 With("L", "u", 0, 0, 0, 1),
+                 {"LICENSE: L", "03;a"}},
+        ScanCase{"first_record_line_counts_after_removal",
+                 {"a", "SIGNATURE: s", "03;first", "03;second"},
+                 With("", "s", 0, 0, 0, 1),
+                 {"a", "03;first", "03;second"}},
+        ScanCase{"record_line_at_index_zero",
+                 {"03;x", "SWVERSION: NG-FW 795"},
+                 With("", "", 795, 0, 0, 0),
+                 {"03;x", "SWVERSION: NG-FW 795"}},
+        ScanCase{"keys_must_begin_the_line",
+                 {" LICENSE: a", "x03;"},
+                 With("", "", 0, 0, 0, -1),
+                 {" LICENSE: a", "x03;"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SignedTextTest, EveryLineEndsWithCrLf) {
+    EXPECT_EQ(JoinSignedText({}), "");
+    EXPECT_EQ(JoinSignedText({""}), "\r\n");
+    EXPECT_EQ(JoinSignedText({"a", "", "b "}), "a\r\n\r\nb \r\n");
+}
+
+TEST(SignedTextTest, DoesNotDependOnLineEndsOrSignaturePosition) {
+    const auto signedText = [](const std::string& bytes) {
+        Lines lines = SplitLogLines(bytes);
+        TLogState state;
+        return JoinSignedText(ScanLogHeader(lines, state));
+    };
+    const std::string reference = signedText("H\r\nLICENSE: l\r\n03;x\r\nSIGNATURE: s\r\n");
+    EXPECT_EQ(signedText("H\nLICENSE: l\n03;x\nSIGNATURE: s"), reference);
+    EXPECT_EQ(signedText("SIGNATURE: s\rH\rLICENSE: l\r03;x\r"), reference);
+    EXPECT_EQ(signedText("H\r\nLICENSE: l\r\nSIGNATURE: s\r\n03;x"), reference);
+    EXPECT_NE(signedText("H\r\nLICENSE: l\r\n03;x\r\n\r\nSIGNATURE: s\r\n"), reference);
+    EXPECT_NE(signedText("H\r\nLICENSE: l\r\n03;y\r\nSIGNATURE: s\r\n"), reference);
+}

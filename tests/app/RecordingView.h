@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "LogView.h"
+
+// A view that writes every call the loader makes, in order, as one text per call.
+class TRecordingView : public ILogView {
+  public:
+    class TRecordingBox : public TPaintBox {
+      public:
+        TRecordingBox(TRecordingView& owner, std::string name, int width, int height)
+            : Owner(owner), Name(std::move(name)), W(width), H(height) {}
+        int Width() const override { return W; }
+        int Height() const override { return H; }
+        void ShowImage(const QImage& image) override {
+            Last = image;
+            Owner.Calls.push_back(Name + " image");
+        }
+        TRecordingView& Owner;
+        std::string Name;
+        int W;
+        int H;
+        QImage Last;
+    };
+
+    class TRecordingLabel : public TTextLabel {
+      public:
+        void SetText(const std::string& text) override { Text = text; }
+        std::string Text;
+    };
+
+    void SetFileContent(const std::vector<std::string>& lines) override {
+        Content = lines;
+        Calls.push_back("content " + std::to_string(lines.size()));
+    }
+    void SetFileContentColor(const QColor& color) override {
+        Color = color;
+        Calls.push_back(color.isValid() ? "color " + color.name().toStdString()
+                                        : std::string("color normal"));
+    }
+    void SetFileName(const std::filesystem::path& path) override {
+        Calls.push_back("name " + path.string());
+    }
+    void SetCheckResult(const std::string& text) override {
+        CheckResult = text;
+        Calls.push_back("check " + text);
+    }
+    void MoveSelector(int index, int left, int top) override {
+        Calls.push_back("move " + std::to_string(index) + " " + std::to_string(left) + " " +
+                        std::to_string(top));
+    }
+    void EnableSelector(int index, bool enabled) override {
+        Calls.push_back((enabled ? "enable " : "disable ") + std::to_string(index));
+    }
+    void CheckSelector(int index) override { Calls.push_back("select " + std::to_string(index)); }
+
+    TPaintBox& PolarPaintBox() override { return Polar; }
+    TPaintBox& NeighborPaintBox() override { return Neighbor; }
+    TTextLabel& CurrentCellLabel() override { return CurrentCell; }
+    TTextLabel& NeighborsLabel() override { return Neighbors; }
+
+    // The calls whose text starts with `prefix`, in order.
+    std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
+        std::vector<std::string> found;
+        for (const std::string& call : Calls) {
+            if (call.rfind(prefix, 0) == 0) {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+
+    std::vector<std::string> Calls;
+    std::vector<std::string> Content;
+    QColor Color;
+    std::string CheckResult = "...";
+    TRecordingBox Polar{*this, "polar", 163, 163};
+    TRecordingBox Neighbor{*this, "bars", 252, 153};
+    TRecordingLabel CurrentCell;
+    TRecordingLabel Neighbors;
+};

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "LogFile.h"
+#include "LogLoader.h"
+#include "RecordingView.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct VerdictCase {
+    const char* file;
+    std::string text;
+    std::string color;  // as "#rrggbb"
+};
+
+void PrintTo(const VerdictCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
+class SampleVerdictTest : public testing::TestWithParam<VerdictCase> {};
+
+TEST_P(SampleVerdictTest, ShowsColourThenText) {
+    TRecordingView view;
+    TLogLoader loader(view);
+    loader.LoadLogFile(fs::path(NORVA_TEST_DATA) / GetParam().file);
+    const auto verdictCalls = [&] {
+        std::vector<std::string> calls;
+        for (const std::string& call : view.Calls) {
+            if (call.rfind("color #", 0) == 0 ||
+                (call.rfind("check ", 0) == 0 && call != "check ...")) {
+                calls.push_back(call);
+            }
+        }
+        return calls;
+    }();
+    EXPECT_EQ(verdictCalls,
+              (std::vector<std::string>{"color " + GetParam().color, "check " + GetParam().text}));
+    EXPECT_EQ(view.CheckResult, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, SampleVerdictTest,
+    testing::Values(VerdictCase{"demo-gsmr.ktz", "The signature is OK", "#d0ffd0"},
+                    VerdictCase{"rotated-22deg.ktz", "The signature is OK", "#d0ffd0"},
+                    VerdictCase{"tampered.ktz", "The signature is NOT VALID", "#ffd0d0"},
+                    VerdictCase{"unsigned.ktz", "The file could not be interpreted", "#ffffd0"}),
+    [](const auto& info) {
+        std::string name = info.param.file;
+        return name.substr(0, name.find_first_of(".-"));
+    });
+
+std::vector<std::string> DemoLines() {
+    std::ifstream in(fs::path(NORVA_TEST_DATA) / "demo-gsmr.ktz", std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return SplitLogLines(bytes.str());
+}
+
+std::optional<TSignatureVerdict> Judge(const std::vector<std::string>& fileLines) {
+    std::vector<std::string> lines = fileLines;
+    TLogState state;
+    const std::vector<std::string> kept = ScanLogHeader(lines, state);
+    return JudgeSignature(kept, state.LicenseText, state.SignatureText);
+}
+
+}  // namespace
+
+TEST(JudgeSignatureTest, ComparesTheValueByteForByte) {
+    const std::vector<std::string> demo = DemoLines();
+    ASSERT_EQ(Judge(demo), TSignatureVerdict::Valid);
+
+    std::vector<std::string> lines = demo;
+    lines.back() += " ";  // a trailing blank is part of the value
+    EXPECT_EQ(Judge(lines), TSignatureVerdict::NotValid);
+
+    lines = demo;
+    std::string& signature = lines.back();
+    const size_t letter = signature.find_first_of("abcdefghijklmnopqrstuvwxyz", 11);
+    ASSERT_NE(letter, std::string::npos);
+    signature[letter] = static_cast<char>(signature[letter] - 'a' + 'A');
+    EXPECT_EQ(Judge(lines), TSignatureVerdict::NotValid);
+}
+
+TEST(JudgeSignatureTest, SignedTextIsEveryOtherLine) {
+    const std::vector<std::string> demo = DemoLines();
+    std::vector<std::string> moved = demo;
+    moved.insert(moved.begin() + 3, moved.back());
+    moved.pop_back();
+    EXPECT_EQ(Judge(moved), TSignatureVerdict::Valid);
+
+    std::vector<std::string> extraLine = demo;
+    extraLine.insert(extraLine.begin() + 17, "");
+    EXPECT_EQ(Judge(extraLine), TSignatureVerdict::NotValid);
+
+    std::vector<std::string> changed = demo;
+    changed[3].back() ^= 1;
+    EXPECT_EQ(Judge(changed), TSignatureVerdict::NotValid);
+
+    std::vector<std::string> noLicense = demo;
+    noLicense[1] = "LICENSE:";
+    EXPECT_EQ(Judge(noLicense), TSignatureVerdict::NotInterpretable);
+}

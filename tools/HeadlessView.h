@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QImage>
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DirectionSlot.h"
+#include "LogView.h"
+
+// A paint box without a window: keeps the last image a chart handed to it.
+class THeadlessPaintBox : public TPaintBox {
+  public:
+    THeadlessPaintBox(int width, int height) : Width_(width), Height_(height) {}
+    int Width() const override { return Width_; }
+    int Height() const override { return Height_; }
+    void ShowImage(const QImage& image) override { Image_ = image.copy(0, 0, Width_, Height_); }
+    // The last image shown, or a white box before the first drawing.
+    QImage Image() const;
+
+  private:
+    int Width_;
+    int Height_;
+    QImage Image_;
+};
+
+class THeadlessLabel : public TTextLabel {
+  public:
+    void SetText(const std::string& text) override { Text = text; }
+    std::string Text;
+};
+
+// The main window without widgets, for norva-inspect: remembers what the loader showed.
+class THeadlessView : public ILogView {
+  public:
+    void SetFileContent(const std::vector<std::string>& lines) override {
+        LineCount = lines.size();
+    }
+    void SetFileContentColor(const QColor& color) override { FileContentColor = color; }
+    void SetFileName(const std::filesystem::path& path) override { FileName = path; }
+    void SetCheckResult(const std::string& text) override { CheckResult = text; }
+    void MoveSelector(int index, int left, int top) override;
+    void EnableSelector(int index, bool enabled) override;
+    void CheckSelector(int index) override { Checked = index; }
+
+    TPaintBox& PolarPaintBox() override { return PolarBox; }
+    TPaintBox& NeighborPaintBox() override { return NeighborBox; }
+    TTextLabel& CurrentCellLabel() override { return CurrentCell; }
+    TTextLabel& NeighborsLabel() override { return Neighbors; }
+
+    // Forgets where the selectors were placed, so that a load's own placements show.
+    void ForgetSelectorPlacements() { Placements = {}; }
+
+    size_t LineCount = 0;
+    QColor FileContentColor;
+    std::filesystem::path FileName;
+    std::string CheckResult = "...";
+    std::array<std::optional<std::pair<int, int>>, DirectionCount> Placements{};
+    std::array<bool, DirectionCount> Enabled{};
+    int Checked = -1;
+    THeadlessPaintBox PolarBox{163, 163};
+    THeadlessPaintBox NeighborBox{252, 153};
+    THeadlessLabel CurrentCell;
+    THeadlessLabel Neighbors;
+};

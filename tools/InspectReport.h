@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DirectionSlot.h"
+#include "LogState.h"
+#include "Logger.h"
+#include "SignatureVerdict.h"
+
+class TLogLoader;
+class THeadlessView;
+
+// What one load left in one direction. Texts are UTF-8.
+struct TDirectionReport {
+    int Index = 0;
+    bool HasData = false;
+    std::array<int32_t, 4> Levels{};
+    TDateTime Time = 0;
+    std::optional<std::pair<int, int>> Selector;
+    std::string CurrentCell;
+    std::vector<std::string> Neighbors;
+};
+
+// What one load of one file left behind. Texts are UTF-8.
+struct TFileReport {
+    std::string File;
+    std::optional<std::string> Error;
+    TLogState State;  // LicenseText and SignatureText already decoded to UTF-8
+    std::optional<TSignatureVerdict> Verdict;
+    std::optional<int> Selected;
+    std::array<TDirectionReport, DirectionCount> Directions;
+};
+
+TFileReport MakeFileReport(const std::string& file, const std::optional<std::string>& error,
+                           const TLogLoader& loader, const THeadlessView& view);
+
+// Exit status contribution of one file: 0 OK, 1 not valid, 2 not judged, 3 load error.
+int ExitStatusOf(const TFileReport& report);
+
+// "YYYY-MM-DDThh:mm:ss", to the nearest second.
+std::string IsoTimeText(TDateTime time);
+
+void WriteJson(std::ostream& out, const std::vector<TFileReport>& reports, bool asArray);
+void WriteSummary(std::ostream& out, const TFileReport& report);
