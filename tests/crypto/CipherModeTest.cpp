@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "CryptCipher.h"
+#include "TestSupport.h"
+
+namespace {
+
+using testsupport::ToHex;
+namespace ref = testsupport::ref;
+
+constexpr TCipherMode AllChainingModes[] = {cmCTSx, cmCBCx, cmCFB8, cmCFBx,
+                                            cmOFB8, cmOFBx, cmCFS8, cmCFSx};
+
+std::string Encode(TCryptCipher& cipher, const std::string& message) {
+    std::string out(message.size(), '\0');
+    cipher.Encode(message.data(), out.data(), message.size());
+    return out;
+}
+
+// Encrypts in pieces whose sizes are drawn at random.
+std::string EncodeInPieces(TCryptCipher& cipher, const std::string& message, std::mt19937& random) {
+    std::string out(message.size(), '\0');
+    for (std::size_t i = 0; i < message.size();) {
+        const std::size_t piece = std::min<std::size_t>(random() % 40, message.size() - i);
+        cipher.Encode(message.data() + i, out.data() + i, piece);
+        i += piece;
+    }
+    return out;
+}
+
+std::unique_ptr<TCryptCipher> NewCipher(const std::string& key, TCipherMode mode,
+                                        const std::string& vector = "",
+                                        std::uint8_t filler = 0xFF) {
+    auto cipher = TCipher_Rijndael::ClassRef()->Create();
+    cipher->SetMode(mode);
+    cipher->Init(key, vector, filler);
+    return cipher;
+}
+
+std::string Vector(const TCryptCipher& cipher) {
+    return {reinterpret_cast<const char*>(cipher.Vector().data()), cipher.Vector().size()};
+}
+
+std::string Feedback(const TCryptCipher& cipher) {
+    return {reinterpret_cast<const char*>(cipher.Feedback().data()), cipher.Feedback().size()};
+}
+
+template <typename F>
+void ExpectCryptError(F&& action, const std::string& message) {
+    try {
+        action();
+        ADD_FAILURE() << "no exception, expected: " << message;
+    } catch (const ECryptException& e) {
+        EXPECT_EQ(e.what(), message);
+    }
+}
+
+TEST(Sp80038a, CbcAndCfb8Examples) {
+    for (const auto& v : testsupport::ReadVectors("sp800-38a.txt")) {
+        SCOPED_TRACE(v.Source);
+        const TCipherMode mode = v.Text("mode") == "CBC" ? cmCBCx : cmCFB8;
+        auto cipher = NewCipher(v.Bytes("key"), mode, v.Bytes("iv"));
+        EXPECT_EQ(ToHex(Encode(*cipher, v.Bytes("plaintext"))), v.Text("ciphertext"));
+    }
+}
+
+TEST(CBCx, IsCbcOverWholeBlocksAndCfb8OverTheTail) {
+    std::mt19937 random(3838);
+    for (std::size_t length = 0; length <= 100; ++length) {
+        const std::string key = testsupport::RandomBytes(random, 32);
+        const std::string message = testsupport::RandomBytes(random, length);
+        auto cipher = NewCipher(key, cmCBCx);
+        const std::string vector = ref::Encrypt("AES-256-ECB", key, "", std::string(16, '\xFF'));
+        ASSERT_EQ(Vector(*cipher), vector);
+
+        const std::size_t whole = length / 16 * 16;
+        std::string expected = ref::Encrypt("AES-256-CBC", key, vector, message.substr(0, whole));
+        const std::string tailStart = whole == 0 ? vector : expected.substr(whole - 16);
+        expected += ref::Encrypt("AES-256-CFB8", key, tailStart, message.substr(whole));
+
+        ASSERT_EQ(ToHex(Encode(*cipher, message)), ToHex(expected)) << "length " << length;
+        EXPECT_EQ(cipher->State(), length % 16 == 0 ? StateEncoding : StatePadded);
+    }
+}
+
+TEST(CBCx, ContinuesTheChainAcrossWholeBlockCallsAndClosesOnATail) {
+    std::mt19937 random(35);
+    const std::string key = testsupport::RandomBytes(random, 32);
+    const std::string message = testsupport::RandomBytes(random, 35);
+    const std::string whole = Encode(*NewCipher(key, cmCBCx), message);
+
+    auto cipher = NewCipher(key, cmCBCx);
+    std::string pieces = Encode(*cipher, message.substr(0, 16));
+    pieces += Encode(*cipher, message.substr(16, 0));
+    EXPECT_EQ(cipher->State(), StateEncoding);
+    pieces += Encode(*cipher, message.substr(16));
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(cipher->State(), StatePadded);
+    ExpectCryptError([&] { Encode(*cipher, "more"); },
+                     "Cipher has already been padded, cannot process message");
+}
+
+TEST(BlockFeedbackModes, CfbxAndOfbxAreStandardCfbAndOfb) {
+    std::mt19937 random(128);
+    for (std::size_t length : {0, 1, 15, 16, 17, 48, 99}) {
+        const std::string key = testsupport::RandomBytes(random, 32);
+        const std::string message = testsupport::RandomBytes(random, length);
+        const std::string vector = testsupport::RandomBytes(random, 16);
+        EXPECT_EQ(ToHex(Encode(*NewCipher(key, cmCFBx, vector), message)),
+                  ToHex(ref::Encrypt("AES-256-CFB", key, vector, message)));
+        EXPECT_EQ(ToHex(Encode(*NewCipher(key, cmOFBx, vector), message)),
+                  ToHex(ref::Encrypt("AES-256-OFB", key, vector, message)));
+    }
+}
+
+TEST(BlockFeedbackModes, SplittingTheMessageChangesNothing) {
+    std::mt19937 random(1234);
+    for (TCipherMode mode : {cmCFBx, cmOFBx, cmCFSx}) {
+        for (int round = 0; round < 20; ++round) {
+            const std::string key = testsupport::RandomBytes(random, 1 + random() % 32);
+            const std::string message = testsupport::RandomBytes(random, random() % 200);
+            const std::string whole = Encode(*NewCipher(key, mode), message);
+            auto cipher = NewCipher(key, mode);
+            ASSERT_EQ(ToHex(EncodeInPieces(*cipher, message, random)), ToHex(whole))
+                << CipherModeName(mode) << " length " << message.size();
+        }
+    }
+}
+
+// The byte-wise modes and cmCTSx, computed from their rules with OpenSSL's block cipher.
+std::string ReferenceEncode(TCipherMode mode, const std::string& key, const std::string& message) {
+    const auto encrypt = [&](const std::string& block) {
+        return ref::Encrypt("AES-256-ECB", key, "", block);
+    };
+    std::string feedback = encrypt(std::string(16, '\xFF'));
+    std::string out;
+    std::size_t i = 0;
+    if (mode == cmCTSx) {
+        for (; i + 16 <= message.size(); i += 16) {
+            std::string block = message.substr(i, 16);
+            for (int j = 0; j < 16; ++j) {
+                block[j] = static_cast<char>(block[j] ^ feedback[j]);
+            }
+            block = encrypt(block);
+            for (int j = 0; j < 16; ++j) {
+                feedback[j] = static_cast<char>(feedback[j] ^ block[j]);
+            }
+            out += block;
+        }
+        mode = cmCFS8;
+    }
+    for (; i < message.size(); ++i) {
+        const char key0 = encrypt(feedback)[0];
+        const auto output = static_cast<char>(message[i] ^ key0);
+        const char last = feedback[15];
+        feedback.erase(0, 1);
+        feedback += mode == cmOFB8   ? key0
+                    : mode == cmCFB8 ? output
+                                     : static_cast<char>(last ^ output);
+        out += output;
+    }
+    return out;
+}
+
+TEST(ByteModes, FollowTheirRegisterRules) {
+    std::mt19937 random(8);
+    for (TCipherMode mode : {cmCFB8, cmOFB8, cmCFS8, cmCTSx}) {
+        for (std::size_t length : {0, 1, 16, 21, 40}) {
+            const std::string key = testsupport::RandomBytes(random, 32);
+            const std::string message = testsupport::RandomBytes(random, length);
+            EXPECT_EQ(ToHex(Encode(*NewCipher(key, mode), message)),
+                      ToHex(ReferenceEncode(mode, key, message)))
+                << CipherModeName(mode) << " length " << length;
+        }
+    }
+}
+
+TEST(ECBx, EncryptsBlocksAndRefusesARemainder) {
+    std::mt19937 random(20);
+    const std::string key = testsupport::RandomBytes(random, 24);
+    const std::string message = testsupport::RandomBytes(random, 48);
+    auto cipher = NewCipher(key, cmECBx);
+    EXPECT_EQ(Encode(*cipher, message), ref::Encrypt("AES-192-ECB", key, "", message));
+    EXPECT_EQ(cipher->State(), StateEncoding);
+
+    const std::string twenty = message.substr(0, 20);
+    std::string out(20, '\0');
+    ExpectCryptError([&] { cipher->Encode(twenty.data(), out.data(), twenty.size()); },
+                     "Message length for cmECBx must be a multiple of 16 bytes");
+    EXPECT_EQ(out.substr(0, 16), ref::Encrypt("AES-192-ECB", key, "", message.substr(0, 16)));
+    EXPECT_EQ(cipher->State(), StatePadded);
+}
+
+TEST(Finish, RestartsTheMessageFromTheInitialVectorInEveryMode) {
+    std::mt19937 random(55);
+    for (TCipherMode mode : AllChainingModes) {
+        for (std::size_t length : {32, 37}) {
+            const std::string key = testsupport::RandomBytes(random, 32);
+            const std::string message = testsupport::RandomBytes(random, length);
+            auto cipher = NewCipher(key, mode);
+            const std::string first = Encode(*cipher, message);
+            cipher->Finish();
+            EXPECT_EQ(cipher->State(), StateFinished);
+            EXPECT_EQ(Feedback(*cipher), Vector(*cipher));
+            EXPECT_EQ(Encode(*cipher, message), first) << CipherModeName(mode) << " " << length;
+        }
+    }
+}
+
+TEST(Init, DerivesOrCompletesTheInitialVector) {
+    const std::string key(32, '\x07');
+    auto cipher = NewCipher(key, cmCBCx);
+    const std::string encryptedFiller =
+        ref::Encrypt("AES-256-ECB", key, "", std::string(16, '\xFF'));
+    EXPECT_EQ(Vector(*cipher), encryptedFiller);
+    EXPECT_EQ(Feedback(*cipher), encryptedFiller);
+    EXPECT_EQ(cipher->State(), StateInitialized);
+
+    cipher->Init(key, "\x01\x02\x03\x04\x05", 0xAB);
+    EXPECT_EQ(Vector(*cipher), "\x01\x02\x03\x04\x05" + std::string(11, '\xAB'));
+    EXPECT_EQ(Feedback(*cipher), Vector(*cipher));
+}
+
+TEST(Init, RefusesOversizedKeyAndVectorAndLeavesTheCipherUnusable) {
+    auto cipher = NewCipher(std::string(32, 'k'), cmCBCx);
+    ExpectCryptError([&] { cipher->Init(std::string(33, 'k'), "", 0xFF); },
+                     "Keymaterial is too large for use (Security Issue)");
+    EXPECT_EQ(cipher->State(), StateNew);
+    EXPECT_EQ(Vector(*cipher), std::string(16, '\0'));
+    ExpectCryptError([&] { Encode(*cipher, "data"); },
+                     "Cipher is not in valid state for this action");
+
+    ExpectCryptError([&] { cipher->Init(std::string(16, 'k'), std::string(17, 'v'), 0xFF); },
+                     "Initvector is too large for use (Security Issue)");
+    EXPECT_EQ(cipher->State(), StateNew);
+    // Finishing a cipher without a key must not open it for encryption under a wiped schedule.
+    cipher->Finish();
+    ExpectCryptError([&] { Encode(*cipher, "data"); },
+                     "Cipher is not in valid state for this action");
+}
+
+TEST(Init, StartsABlockFeedbackModeWithoutALeftOverKeyStream) {
+    const std::string key(32, 'k');
+    const std::string message = "a message of thirty-three bytes!!";
+    auto cipher = NewCipher(key, cmCFBx);
+    Encode(*cipher, "five!");
+    EXPECT_EQ(cipher->BufferIndex(), 5);
+    cipher->Init(key, "", 0xFF);
+    EXPECT_EQ(Encode(*cipher, message), Encode(*NewCipher(key, cmCFBx), message));
+}
+
+TEST(SetMode, ChangingModeMidMessageFinishesIt) {
+    const std::string key(32, 'm');
+    auto cipher = NewCipher(key, cmCBCx);
+    Encode(*cipher, std::string(32, 'x'));
+    cipher->SetMode(cmCBCx);
+    EXPECT_EQ(cipher->State(), StateEncoding);
+    cipher->SetMode(cmCFB8);
+    EXPECT_EQ(cipher->State(), StateFinished);
+    EXPECT_EQ(cipher->Mode(), cmCFB8);
+    EXPECT_EQ(Feedback(*cipher), Vector(*cipher));
+    EXPECT_EQ(Encode(*cipher, "abc"), Encode(*NewCipher(key, cmCFB8), "abc"));
+}
+
+TEST(CipherState, EncodeBeforeInitAndNoDefaultClassAreRefused) {
+    auto cipher = TCipher_Rijndael::ClassRef()->Create();
+    EXPECT_EQ(cipher->Mode(), cmCTSx);
+    EXPECT_EQ(cipher->State(), StateNew);
+    ExpectCryptError([&] { Encode(*cipher, ""); }, "Cipher is not in valid state for this action");
+    ExpectCryptError([] { CipherClassOrDefault(nullptr); },
+                     "No default cipher has been registered");
+    EXPECT_EQ(CipherModeName(cmECBx), "cmECBx");
+    EXPECT_EQ(CipherModeName(cmCTSx), "cmCTSx");
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "Cipher.h"
+#include "CryptCipher.h"
+#include "CryptFmt.h"
+#include "CryptHash.h"
+#include "TestSupport.h"
+
+namespace {
+
+using testsupport::FromHex;
+using testsupport::ToHex;
+
+constexpr std::string_view DevicePassword = "Vq3TwKe8RmZpa1YdhN6uGc0LsXjBf5oQ2iMtDn7E";
+constexpr std::string_view FallbackSeed = "gH2wZk9PaQe4Rt+Ys7uNvB1cXm6LdJo0pCfEi3Ta";
+
+const TFormatClass* Mime64() {
+    return TFormat_MIME64::ClassRef();
+}
+
+TEST(SignatureVectors, EveryIntermediateValue) {
+    const auto vectors = testsupport::ReadVectors("signature-vectors.txt");
+    ASSERT_GE(vectors.size(), 9u);
+    for (const auto& v : vectors) {
+        SCOPED_TRACE(v.Source);
+        const std::string licence = v.Has("licence") ? v.Text("licence") : v.Bytes("licence-hex");
+        const std::string message = v.Bytes("message");
+
+        const std::string seed = THash_SHA1::ClassRef()->HashText(licence, Mime64());
+        EXPECT_EQ(seed, v.Text("seed"));
+        const std::string key =
+            THash_SHA1::ClassRef()->DeriveKey(DevicePassword, seed, 32, nullptr, 1);
+        EXPECT_EQ(ToHex(key), v.Text("key"));
+
+        TCipher_Rijndael cipher;
+        cipher.SetMode(cmCBCx);
+        cipher.Init(key, "", 0xFF);
+        EXPECT_EQ(cipher.Rounds(), 14);
+        EXPECT_EQ(ToHex({reinterpret_cast<const char*>(cipher.Vector().data()), 16}),
+                  v.Text("vector"));
+        std::string encrypted(message.size(), '\0');
+        cipher.Encode(message.data(), encrypted.data(), message.size());
+        EXPECT_EQ(ToHex(encrypted), v.Text("ciphertext"));
+        const std::string text = Mime64()->Encode(encrypted);
+        EXPECT_EQ(text, v.Text("text"));
+        EXPECT_EQ(THash_SHA1::ClassRef()->HashText(text, Mime64()), v.Text("signature"));
+
+        TCipher signer;
+        signer.Setup("", licence);
+        EXPECT_EQ(signer.SeedText(), v.Text("seed"));
+        EXPECT_EQ(signer.EncryptText(message), v.Text("text"));
+        EXPECT_EQ(signer.SignText(message), v.Text("signature"));
+    }
+}
+
+TEST(TCipher, RepeatedSigningGivesTheSameSignature) {
+    TCipher signer;
+    signer.Setup("", "NRVG-8D 41873 / Bahnfunk Messdienst Nord");
+    const std::string text = "03;20240514102231;U;1\r\nLICENSE: x\r\n12345";  // leaves a tail
+    const std::string first = signer.SignText(text);
+    EXPECT_EQ(signer.SignText(text), first);
+    EXPECT_EQ(first.size(), 28u);
+    EXPECT_EQ(first.back(), '=');
+    EXPECT_EQ(signer.SignText(""), "2jmj7l5rSw0yVb/vlWAYkK/YBwk=");
+    EXPECT_EQ(signer.EncryptText(""), "");
+}
+
+TEST(TCipher, EmptyPasswordAndSeedSelectTheBuiltInTexts) {
+    const std::string text = "NORVA-G MEASUREMENT LOG\r\n";
+    TCipher implicit;
+    TCipher explicitTexts;
+    implicit.Setup("", "");
+    explicitTexts.Setup(std::string(DevicePassword), std::string(FallbackSeed));
+    EXPECT_EQ(implicit.SeedText(), explicitTexts.SeedText());
+    EXPECT_EQ(implicit.SeedText(), THash_SHA1::ClassRef()->HashText(FallbackSeed, Mime64()));
+    EXPECT_EQ(implicit.SignText(text), explicitTexts.SignText(text));
+
+    TCipher otherPassword;
+    otherPassword.Setup("another password", "");
+    EXPECT_NE(otherPassword.SignText(text), implicit.SignText(text));
+}
+
+TEST(TCipher, OneChangedByteChangesTheSignature) {
+    const std::string licence = "NRVG-8D 41873 / Bahnfunk Messdienst Nord";
+    const std::string text = "line one\r\nline two\r\n";
+    TCipher signer;
+    signer.Setup("", licence);
+    const std::string signature = signer.SignText(text);
+    std::string changedText = text;
+    changedText[5] = 'O';
+    EXPECT_NE(signer.SignText(changedText), signature);
+    std::string changedLicence = licence;
+    changedLicence.back() = 'e';
+    signer.Setup("", changedLicence);
+    EXPECT_NE(signer.SignText(text), signature);
+}
+
+TEST(TCipher, SigningWithoutSetupIsRefused) {
+    TCipher signer;
+    EXPECT_THROW(signer.SignText("text"), ECryptException);
+}
+
+// The samples, with the signed text formed the simple way: every line but the signature
+// line, each followed by CR LF.
+struct SampleLog {
+    std::string Licence;
+    std::string Signature;
+    std::string SignedText;
+};
+
+SampleLog ReadSample(const std::filesystem::path& path) {
+    const std::string contents = testsupport::ReadFile(path.string());
+    SampleLog log;
+    std::size_t start = 0;
+    while (start < contents.size()) {
+        std::size_t end = contents.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            end = contents.size();
+        }
+        const std::string line = contents.substr(start, end - start);
+        if (line.rfind("SIGNATURE:", 0) == 0) {
+            log.Signature = line.size() > 11 ? line.substr(11) : "";
+        } else {
+            if (line.rfind("LICENSE:", 0) == 0) {
+                log.Licence = line.size() > 9 ? line.substr(9) : "";
+            }
+            log.SignedText += line + "\r\n";
+        }
+        start = end;
+        if (start < contents.size() && contents[start] == '\r') {
+            ++start;
+        }
+        if (start < contents.size() && contents[start] == '\n') {
+            ++start;
+        }
+    }
+    return log;
+}
+
+std::string JsonField(const std::string& json, const std::string& key) {
+    const std::regex pattern("\"" + key + "\": *(null|\"([^\"]*)\")");
+    std::smatch match;
+    if (!std::regex_search(json, match, pattern)) {
+        throw std::runtime_error("no " + key + " in expected answer");
+    }
+    return match[1] == "null" ? "null" : match[2].str();
+}
+
+TEST(Samples, GiveTheirExpectedSignatures) {
+    const std::filesystem::path samples(NORVA_SAMPLES);
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(samples)) {
+        if (entry.path().extension() != ".ktz") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string expected = testsupport::ReadFile(
+            (samples / "expected" / entry.path().filename().replace_extension(".json")).string());
+        const SampleLog log = ReadSample(entry.path());
+        EXPECT_EQ(log.Licence, JsonField(expected, "license"));
+        EXPECT_EQ(log.Signature, JsonField(expected, "signature"));
+
+        TCipher signer;
+        signer.Setup("", log.Licence);
+        const std::string computed = signer.SignText(log.SignedText);
+        const std::string verdict = JsonField(expected, "verdict");
+        if (verdict == "The signature is OK") {
+            EXPECT_EQ(computed, log.Signature);
+        } else if (verdict == "The signature is NOT VALID") {
+            EXPECT_NE(computed, log.Signature);
+        } else if (verdict == "The file could not be interpreted") {
+            EXPECT_TRUE(log.Signature.empty() || log.Licence.empty());
+        } else {
+            // Firmware too old for a verdict: its signature is still made the same way.
+            EXPECT_EQ(verdict, "null");
+            EXPECT_EQ(computed, log.Signature);
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5);
+}
+
+}  // namespace
