@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "CellTextLines.h"
-#include "ChartPens.h"
+#include "ChartDrawing.h"
 #include "MonitorGraphics.h"
 #include "Utilities.h"
 
@@ -303,11 +303,10 @@ void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
             strips.push_back(&**strip);
         }
     }
-    painter.setPen(DottedPen());
     for (size_t level = 0; level < kLevelLines.size(); ++level) {
         for (const TStripPlan* strip : strips) {
             const int32_t row = strip->Levels[level].Row;
-            painter.drawLine(QPoint(0, row), QPoint(Image_.width(), row));
+            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(Image_.width(), row)));
         }
         for (const TStripPlan* strip : strips) {
             const TLevelMark& mark = strip->Levels[level];

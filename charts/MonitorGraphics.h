@@ -111,6 +111,14 @@ QPoint PolarPoint(int32_t centre, int64_t bearing, int32_t radius);
 
 using TSeriesPoints = std::array<QPoint, 9>;
 
+// The dots of a dotted line from `from` up to, but not including, `to`: every other pixel,
+// starting with `from`. For horizontal, vertical and 45-degree lines.
+std::vector<QPoint> DottedLinePoints(QPoint from, QPoint to);
+
+// The dots of a dotted circle: every other pixel of the midpoint circle of `radius` around
+// `centre`, which spans exactly centre - radius to centre + radius both ways.
+std::vector<QPoint> DottedCirclePoints(QPoint centre, int32_t radius);
+
 struct TPolarGrid {
     int32_t Width = 0;     // W
     int32_t Centre = 0;    // R: centre coordinate and full radius

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "ChartPens.h"
+#include "ChartDrawing.h"
 #include "MonitorGraphics.h"
 
 namespace {
@@ -47,8 +47,7 @@ void PaintSeries(QPainter& painter, const TPolarPlan& plan) {
 
 void PaintLevelCircle(QPainter& painter, const TPolarGrid& grid, int32_t radius,
                       TBandImageIndex label, QPoint labelPosition) {
-    painter.setPen(DottedPen());
-    painter.drawEllipse(QPoint(grid.Centre, grid.Centre), radius, radius);
+    DrawDots(painter, DottedCirclePoints(QPoint(grid.Centre, grid.Centre), radius));
     DrawBandImage(painter, label, labelPosition);
 }
 
@@ -57,11 +56,10 @@ void PaintGrid(QPainter& painter, const TPolarGrid& grid) {
     const int32_t w = grid.Width;
     const int32_t t = grid.Diagonal;
     painter.setPen(SolidPen(clBlack));
-    painter.drawLine(QPoint(r, 0), QPoint(r, w));
-    painter.drawLine(QPoint(0, r), QPoint(w, r));
-    painter.drawLine(QPoint(r - t, r - t), QPoint(r + t, r + t));
-    painter.drawLine(QPoint(r + t, r - t), QPoint(r - t, r + t));
-    painter.setBrush(Qt::NoBrush);
+    DrawLineBeforeEnd(painter, QPoint(r, 0), QPoint(r, w));
+    DrawLineBeforeEnd(painter, QPoint(0, r), QPoint(w, r));
+    DrawLineBeforeEnd(painter, QPoint(r - t, r - t), QPoint(r + t, r + t));
+    DrawLineBeforeEnd(painter, QPoint(r + t, r - t), QPoint(r - t, r + t));
     PaintLevelCircle(painter, grid, grid.Radius50, biLvlTop, grid.Label50);
     PaintLevelCircle(painter, grid, grid.Radius75, biLvlMid, grid.Label75);
 }

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPainter>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+#include "ChartTestSupport.h"
+
+namespace {
+
+TEST(ChannelPositionTest, BandBoundaries) {
+    const std::pair<int32_t, int32_t> cases[] = {
+        {0, 70},   {124, 194}, {125, 0},     {511, 0},       {512, 512}, {885, 885},
+        {886, 0},  {954, 0},   {955, 1},     {974, 20},      {975, 21},  {1023, 69},
+        {1024, 0}, {-1, 0},    {NoValue, 0}, {INT32_MIN, 0}, {62, 132},
+    };
+    for (const auto& [channel, position] : cases) {
+        EXPECT_EQ(ChannelPosition(channel), position) << "channel " << channel;
+    }
+}
+
+struct Picture {
+    std::string Name;
+    int Width = 0;
+    int Height = 0;
+    int Bits = 0;
+    std::vector<std::string> Rows;
+};
+
+std::vector<Picture> ReadPictures() {
+    std::ifstream in(NORVA_TEST_DATA "/band-images.txt");
+    std::vector<Picture> pictures;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        if (std::isalpha(static_cast<unsigned char>(line[0]))) {
+            Picture p;
+            std::istringstream(line) >> p.Name >> p.Width >> p.Height >> p.Bits;
+            pictures.push_back(p);
+        } else {
+            pictures.back().Rows.push_back(line);
+        }
+    }
+    return pictures;
+}
+
+// The bit depth a BMP file declares in its info header.
+int StoredBitsPerPixel(const char* name) {
+    QFile file(QStringLiteral(":/bands/") + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    const QByteArray bytes = file.readAll();
+    return bytes.size() > 29 ? (uint8_t(bytes[28]) | uint8_t(bytes[29]) << 8) : -1;
+}
+
+TEST(BandImagesTest, ResourcesHoldThePicturesPixelForPixel) {
+    LoadBandImages();
+    const auto pictures = ReadPictures();
+    ASSERT_EQ(pictures.size(), size_t{BandImageCount});
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const Picture& p = pictures[i];
+        ASSERT_EQ(p.Name, BandImageNames[i]);
+        const QImage& bitmap = BandImages()[i].Bitmap;
+        ASSERT_EQ(bitmap.size(), QSize(p.Width, p.Height)) << p.Name;
+        EXPECT_EQ(StoredBitsPerPixel(p.Name.c_str()), p.Bits) << p.Name;
+        EXPECT_EQ(bitmap.colorCount(), 1 << p.Bits) << p.Name;
+        for (int y = 0; y < p.Height; ++y) {
+            for (int x = 0; x < p.Width; ++x) {
+                const QRgb expected = p.Rows[y][x] == '#' ? clBlack : clWhite;
+                ASSERT_EQ(PixelAt(bitmap, x, y), expected) << p.Name << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(BandImagesTest, OnlyEdgeIsOpaque) {
+    LoadBandImages();
+    for (size_t i = 0; i < BandImageCount; ++i) {
+        EXPECT_EQ(BandImages()[i].Transparent, i != biEdge) << BandImageNames[i];
+    }
+}
+
+TEST(BandImagesTest, TransparentImagesChangeOnlyTheirBlackPixels) {
+    LoadBandImages();
+    QImage target(20, 10, QImage::Format_RGB32);
+    target.fill(ServingBarColor);
+    {
+        QPainter painter(&target);
+        DrawBandImage(painter, biLvlTop, QPoint(1, 1));
+        DrawBandImage(painter, biEdge, QPoint(14, 2));
+    }
+    const QImage& top = BandImages()[biLvlTop].Bitmap;
+    for (int y = 0; y < top.height(); ++y) {
+        for (int x = 0; x < top.width(); ++x) {
+            const QRgb expected = PixelAt(top, x, y) == clBlack ? clBlack : ServingBarColor;
+            ASSERT_EQ(PixelAt(target, x + 1, y + 1), expected) << x << "," << y;
+        }
+    }
+    // The EDGE marker replaces the whole 6 x 7 box: white where its picture is white.
+    EXPECT_EQ(PixelAt(target, 14, 2), clWhite);
+    EXPECT_EQ(PixelAt(target, 15, 3), clBlack);
+    EXPECT_EQ(PixelAt(target, 19, 8), clWhite);
+    EXPECT_EQ(PixelAt(target, 13, 2), ServingBarColor);
+    EXPECT_EQ(PixelAt(target, 14, 9), ServingBarColor);
+}
+
+TEST(BandImagesTest, ASecondChartDoesNotLoadThemAgain) {
+    TReceptionPolarChart first;
+    ASSERT_TRUE(BandImagesLoaded());
+    std::vector<qint64> keys;
+    for (const TBandImage& image : BandImages()) {
+        keys.push_back(image.Bitmap.cacheKey());
+    }
+    TNeighborBarChart second;
+    TReceptionPolarChart third;
+    for (size_t i = 0; i < BandImageCount; ++i) {
+        EXPECT_EQ(BandImages()[i].Bitmap.cacheKey(), keys[i]) << BandImageNames[i];
+    }
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QImage>
+#include <string>
+
+#include "MonitorGraphics.h"
+
+// A paint box that keeps the last image it was handed.
+class RecordingPaintBox : public TPaintBox {
+  public:
+    RecordingPaintBox(int width, int height) : Width_(width), Height_(height) {}
+    int Width() const override { return Width_; }
+    int Height() const override { return Height_; }
+    void ShowImage(const QImage& image) override {
+        Shown = image;
+        ++ShowCount;
+    }
+
+    QImage Shown;
+    int ShowCount = 0;
+
+  private:
+    int Width_;
+    int Height_;
+};
+
+class RecordingLabel : public TTextLabel {
+  public:
+    void SetText(const std::string& text) override {
+        Text = text;
+        ++SetCount;
+    }
+
+    std::string Text = "untouched";
+    int SetCount = 0;
+};
+
+// The colour of a pixel as an opaque QRgb, comparable with the chart colours.
+inline QRgb PixelAt(const QImage& image, int x, int y) {
+    return image.pixel(x, y) | ~RGB_MASK;
+}
+
+inline int CountPixels(const QImage& image, QRgb color) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += PixelAt(image, x, y) == color ? 1 : 0;
+        }
+    }
+    return count;
+}
