@@ -1,8 +1,6 @@
 #include "SignatureVerdict.h"
 
-#ifdef NORVA_HAVE_SIGNATURE
 #include "Cipher.h"
-#endif
 
 const std::string& VerdictText(TSignatureVerdict verdict) {
     static const std::string notInterpretable = "The file could not be interpreted";
@@ -45,32 +43,22 @@ std::string JoinSignedText(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::optional<TSignatureVerdict> JudgeSignature(const std::vector<std::string>& lines,
-                                                const std::string& licenseText,
-                                                const std::string& signatureText) {
+TSignatureVerdict JudgeSignature(const std::vector<std::string>& lines,
+                                 const std::string& licenseText, const std::string& signatureText) {
+    TCipher cipher;
     if (licenseText.empty() || signatureText.empty()) {
         return TSignatureVerdict::NotInterpretable;
     }
-#ifdef NORVA_HAVE_SIGNATURE
-    TCipher cipher;
     cipher.Setup("", licenseText);
     const std::string computed = cipher.SignText(JoinSignedText(lines));
     return computed == signatureText ? TSignatureVerdict::Valid : TSignatureVerdict::NotValid;
-#else
-    (void)lines;
-    return std::nullopt;
-#endif
 }
 
-std::optional<TSignatureVerdict> ShowSignatureVerdict(ILogView& view,
-                                                      const std::vector<std::string>& lines,
-                                                      const std::string& licenseText,
-                                                      const std::string& signatureText) {
-    const std::optional<TSignatureVerdict> verdict =
-        JudgeSignature(lines, licenseText, signatureText);
-    if (verdict) {
-        view.SetFileContentColor(VerdictColor(*verdict));
-        view.SetCheckResult(VerdictText(*verdict));
-    }
+TSignatureVerdict ShowSignatureVerdict(ILogView& view, const std::vector<std::string>& lines,
+                                       const std::string& licenseText,
+                                       const std::string& signatureText) {
+    const TSignatureVerdict verdict = JudgeSignature(lines, licenseText, signatureText);
+    view.SetFileContentColor(VerdictColor(verdict));
+    view.SetCheckResult(VerdictText(verdict));
     return verdict;
 }

@@ -18,14 +18,12 @@ std::string JoinSignedText(const std::vector<std::string>& lines);
 
 // Signs the lines with the licence text and compares the result with the signature value
 // byte for byte. Empty licence or signature values cannot be judged. Raises what the
-// signature code raises. Empty when this build has no signature code.
-std::optional<TSignatureVerdict> JudgeSignature(const std::vector<std::string>& lines,
-                                                const std::string& licenseText,
-                                                const std::string& signatureText);
+// signature code raises.
+TSignatureVerdict JudgeSignature(const std::vector<std::string>& lines,
+                                 const std::string& licenseText, const std::string& signatureText);
 
 // Judges and shows the verdict: background colour first, then the label. On an error the
 // view keeps what it showed.
-std::optional<TSignatureVerdict> ShowSignatureVerdict(ILogView& view,
-                                                      const std::vector<std::string>& lines,
-                                                      const std::string& licenseText,
-                                                      const std::string& signatureText);
+TSignatureVerdict ShowSignatureVerdict(ILogView& view, const std::vector<std::string>& lines,
+                                       const std::string& licenseText,
+                                       const std::string& signatureText);

@@ -154,11 +154,7 @@ std::string VerdictLine(const TFileReport& r) {
     if (r.Error) {
         return "none, the load stopped: " + *r.Error;
     }
-    if (r.State.SoftwareVersion < 790) {
-        return "none, software version " + std::to_string(r.State.SoftwareVersion) +
-               " is below 790";
-    }
-    return "none, this build cannot check signatures";
+    return "none, software version " + std::to_string(r.State.SoftwareVersion) + " is below 790";
 }
 
 }  // namespace

@@ -143,6 +143,9 @@ int main(int argc, char** argv) {
     for (const std::string& file : options.Files) {
         reports.push_back(InspectFile(file, options, status));
         if (!options.Json) {
+            if (reports.size() > 1) {
+                std::cout << '\n';
+            }
             WriteSummary(std::cout, reports.back());
         }
     }

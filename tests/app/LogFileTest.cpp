@@ -149,17 +149,3 @@ TEST(SignedTextTest, EveryLineEndsWithCrLf) {
     EXPECT_EQ(JoinSignedText({""}), "\r\n");
     EXPECT_EQ(JoinSignedText({"a", "", "b "}), "a\r\n\r\nb \r\n");
 }
-
-TEST(SignedTextTest, DoesNotDependOnLineEndsOrSignaturePosition) {
-    const auto signedText = [](const std::string& bytes) {
-        Lines lines = SplitLogLines(bytes);
-        TLogState state;
-        return JoinSignedText(ScanLogHeader(lines, state));
-    };
-    const std::string reference = signedText("H\r\nLICENSE: l\r\n03;x\r\nSIGNATURE: s\r\n");
-    EXPECT_EQ(signedText("H\nLICENSE: l\n03;x\nSIGNATURE: s"), reference);
-    EXPECT_EQ(signedText("SIGNATURE: s\rH\rLICENSE: l\r03;x\r"), reference);
-    EXPECT_EQ(signedText("H\r\nLICENSE: l\r\nSIGNATURE: s\r\n03;x"), reference);
-    EXPECT_NE(signedText("H\r\nLICENSE: l\r\n03;x\r\n\r\nSIGNATURE: s\r\n"), reference);
-    EXPECT_NE(signedText("H\r\nLICENSE: l\r\n03;y\r\nSIGNATURE: s\r\n"), reference);
-}

@@ -121,12 +121,6 @@ TEST_F(LogLoaderTest, FullLoadRunsTheStepsInOrder) {
     EXPECT_EQ(Loader.PolarChart().StepAngle, 45);
 }
 
-TEST_F(LogLoaderTest, ShownTextKeepsSignatureLines) {
-    Load(Sample("demo-gsmr.ktz"));
-    EXPECT_EQ(View.Content, SampleLines("demo-gsmr.ktz"));
-    EXPECT_EQ(View.Content.back().rfind("SIGNATURE: ", 0), 0u);
-}
-
 TEST_F(LogLoaderTest, HeaderAngleAndOffsetMoveSelectorsAndChart) {
     Load(Sample("rotated-22deg.ktz"));
     const Lines moves = View.CallsStartingWith("move");
@@ -218,17 +212,6 @@ TEST_F(LogLoaderTest, SelectingTheSelectedDirectionAgainDoesNothing) {
     EXPECT_EQ(View.Calls.size(), 3u);
     Load(Sample("unsigned.ktz"));
     EXPECT_EQ(View.CallsStartingWith("select"), Lines{"select 0"});
-}
-
-TEST_F(LogLoaderTest, PaintHandlersDrawOnlyWhenLoaded) {
-    Loader.pbPolarChartPaint();
-    Loader.pbNeighborChartPaint();
-    EXPECT_TRUE(View.Calls.empty() || View.Calls == DefaultPlacement);
-    Load(Sample("unsigned.ktz"));
-    View.Calls.clear();
-    Loader.pbPolarChartPaint();
-    Loader.pbNeighborChartPaint();
-    EXPECT_EQ(View.Calls, (Lines{"polar image", "bars image"}));
 }
 
 struct PlacementCase {

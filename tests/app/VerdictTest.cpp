@@ -62,7 +62,7 @@ std::vector<std::string> DemoLines() {
     return SplitLogLines(bytes.str());
 }
 
-std::optional<TSignatureVerdict> Judge(const std::vector<std::string>& fileLines) {
+TSignatureVerdict Judge(const std::vector<std::string>& fileLines) {
     std::vector<std::string> lines = fileLines;
     TLogState state;
     const std::vector<std::string> kept = ScanLogHeader(lines, state);
@@ -93,6 +93,13 @@ TEST(JudgeSignatureTest, SignedTextIsEveryOtherLine) {
     moved.insert(moved.begin() + 3, moved.back());
     moved.pop_back();
     EXPECT_EQ(Judge(moved), TSignatureVerdict::Valid);
+
+    std::string lfOnly;
+    for (const std::string& line : demo) {
+        lfOnly += line + "\n";
+    }
+    lfOnly.pop_back();
+    EXPECT_EQ(Judge(SplitLogLines(lfOnly)), TSignatureVerdict::Valid);
 
     std::vector<std::string> extraLine = demo;
     extraLine.insert(extraLine.begin() + 17, "");
