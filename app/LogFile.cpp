@@ -32,9 +32,11 @@ std::vector<std::string> SplitLogLines(std::string_view text) {
 namespace {
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
+    // Only regular files: a directory opens as a stream and fails to read later, a device
+    // such as /dev/zero never ends and a pipe may block for ever.
     std::error_code ec;
-    // A directory opens as a stream on some platforms and then fails to read.
-    if (std::filesystem::is_directory(path, ec)) {
+    const auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         throw EFOpenError(path.string());
     }
     std::ifstream in(path, std::ios::in | std::ios::binary);

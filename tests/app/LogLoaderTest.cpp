@@ -303,7 +303,7 @@ TEST_F(LogLoaderTest, OverflowStopsTheLoadAfterTheMovedSelectors) {
 
 TEST_F(LogLoaderTest, UnreadablePathsRaiseTheFileErrorAfterTheReset) {
     Load(Sample("unsigned.ktz"));
-    for (const fs::path& path : {Dir / "missing.ktz", Dir}) {
+    for (const fs::path& path : {Dir / "missing.ktz", Dir, fs::path("/dev/zero")}) {
         View.Calls.clear();
         try {
             Loader.LoadLogFile(path);
