@@ -195,21 +195,27 @@ void TCryptCipher::ShiftFeedback(std::uint8_t incoming) {
 void TCryptCipher::EncodeCBCx(const std::uint8_t* source, std::uint8_t* destination,
                               std::size_t length) {
     const std::size_t block = BufferBytes();
-    const std::uint8_t* chain = FeedbackArea;
-    std::size_t i = 0;
-    for (; i + block <= length; i += block) {
-        XorBytes(source + i, chain, block, destination + i);
-        EncodeBlock(destination + i, destination + i, block);
-        chain = destination + i;
-    }
-    if (chain != FeedbackArea) {
-        CopyBytes(FeedbackArea, chain, block);
+    const std::size_t blocks = length / block;
+    const std::size_t i = blocks * block;
+    if (blocks > 0) {
+        EncodeChainedBlocks(source, destination, blocks, FeedbackArea);
+        CopyBytes(FeedbackArea, destination + i - block, block);
     }
     if (i < length) {
         EncodeCFB8(source + i, destination + i, length - i);
         CurrentState = StatePadded;
     } else {
         CurrentState = StateEncoding;
+    }
+}
+
+void TCryptCipher::EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
+                                       std::size_t count, const std::uint8_t* chain) {
+    const std::size_t block = BufferBytes();
+    for (std::size_t n = 0; n < count; ++n, source += block, destination += block) {
+        XorBytes(source, chain, block, destination);
+        EncodeBlock(destination, destination, block);
+        chain = destination;
     }
 }
 
@@ -459,21 +465,36 @@ void TCipher_Rijndael::SetupKey(const std::uint8_t* key, std::size_t length) {
     }
 }
 
-void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::size_t length) {
-    assert(length == 16);
-    (void)length;
+namespace {
+
+struct TState {
+    std::uint32_t W0, W1, W2, W3;
+};
+
+inline TState LoadState(const void* bytes) {
+    const auto* b = static_cast<const std::uint8_t*>(bytes);
+    return {LoadWord(b), LoadWord(b + 4), LoadWord(b + 8), LoadWord(b + 12)};
+}
+
+inline void StoreState(void* bytes, const TState& s) {
+    auto* b = static_cast<std::uint8_t*>(bytes);
+    StoreWord(b, s.W0);
+    StoreWord(b + 4, s.W1);
+    StoreWord(b + 8, s.W2);
+    StoreWord(b + 12, s.W3);
+}
+
+// The cipher on a state held in four words: round key 0, the table rounds, the last round.
+[[gnu::always_inline]] inline TState EncryptState(TState in, const std::uint32_t* key, int rounds) {
     const auto& T0 = EncryptTables[0];
     const auto& T1 = EncryptTables[1];
     const auto& T2 = EncryptTables[2];
     const auto& T3 = EncryptTables[3];
-    const std::uint32_t* key = EncryptionKeys();
-    const auto* in = static_cast<const std::uint8_t*>(source);
-
-    std::uint32_t s0 = LoadWord(in) ^ key[0];
-    std::uint32_t s1 = LoadWord(in + 4) ^ key[1];
-    std::uint32_t s2 = LoadWord(in + 8) ^ key[2];
-    std::uint32_t s3 = LoadWord(in + 12) ^ key[3];
-    for (int round = 1; round < RoundCount; ++round) {
+    std::uint32_t s0 = in.W0 ^ key[0];
+    std::uint32_t s1 = in.W1 ^ key[1];
+    std::uint32_t s2 = in.W2 ^ key[2];
+    std::uint32_t s3 = in.W3 ^ key[3];
+    for (int round = 1; round < rounds; ++round) {
         key += 4;
         const std::uint32_t t0 =
             T0[Byte0(s0)] ^ T1[Byte1(s1)] ^ T2[Byte2(s2)] ^ T3[Byte3(s3)] ^ key[0];
@@ -494,11 +515,30 @@ void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::s
         return std::uint32_t{s[Byte0(a)]} | (std::uint32_t{s[Byte1(b)]} << 8) |
                (std::uint32_t{s[Byte2(c)]} << 16) | (std::uint32_t{s[Byte3(d)]} << 24);
     };
-    auto* out = static_cast<std::uint8_t*>(destination);
-    StoreWord(out, last(s0, s1, s2, s3) ^ key[0]);
-    StoreWord(out + 4, last(s1, s2, s3, s0) ^ key[1]);
-    StoreWord(out + 8, last(s2, s3, s0, s1) ^ key[2]);
-    StoreWord(out + 12, last(s3, s0, s1, s2) ^ key[3]);
+    return {last(s0, s1, s2, s3) ^ key[0], last(s1, s2, s3, s0) ^ key[1],
+            last(s2, s3, s0, s1) ^ key[2], last(s3, s0, s1, s2) ^ key[3]};
+}
+
+}  // namespace
+
+void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::size_t length) {
+    assert(length == 16);
+    (void)length;
+    StoreState(destination, EncryptState(LoadState(source), EncryptionKeys(), RoundCount));
+}
+
+void TCipher_Rijndael::EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
+                                           std::size_t count, const std::uint8_t* chain) {
+    // The chaining value stays in registers from block to block.
+    TState value = LoadState(chain);
+    const std::uint32_t* key = EncryptionKeys();
+    for (std::size_t i = 0; i < count; ++i, source += 16, destination += 16) {
+        const TState in = LoadState(source);
+        value =
+            EncryptState({in.W0 ^ value.W0, in.W1 ^ value.W1, in.W2 ^ value.W2, in.W3 ^ value.W3},
+                         key, RoundCount);
+        StoreState(destination, value);
+    }
 }
 
 void TCipher_Rijndael::DecodeBlock(const void* source, void* destination, std::size_t length) {

@@ -89,6 +89,10 @@ class TCryptCipher : public TCryptObject {
 
     virtual void SetupKey(const std::uint8_t* key, std::size_t length) = 0;
     virtual void WipeState();
+    // Cipher block chaining over `count` whole blocks: each block is xored with the previous
+    // ciphertext block (the first with `chain`) and encrypted in place in the destination.
+    virtual void EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
+                                     std::size_t count, const std::uint8_t* chain);
 
     // The cipher's private area, aligned for 32-bit words.
     std::uint32_t* UserWords() { return reinterpret_cast<std::uint32_t*>(UserArea); }
@@ -141,6 +145,8 @@ class TCipher_Rijndael : public TCryptCipher {
 
   protected:
     void SetupKey(const std::uint8_t* key, std::size_t length) override;
+    void EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
+                             std::size_t count, const std::uint8_t* chain) override;
 
   private:
     static constexpr int ScheduleWords = 60;

@@ -69,7 +69,11 @@ inline void ShaStep(std::uint32_t (&v)[5], std::uint32_t (&w)[16]) {
         f = v[B] ^ v[C] ^ v[D];
         k = 0xCA62C1D6u;
     }
-    v[E] += std::rotl(v[A], 5) + f + k + word;
+    // Summed in the order the inputs become ready: `a` of this step comes last, which keeps
+    // the dependency chain from step to step short.
+    v[E] += k + word;
+    v[E] += f;
+    v[E] += std::rotl(v[A], 5);
     v[B] = std::rotl(v[B], 30);
 }
 
