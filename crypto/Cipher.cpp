@@ -36,12 +36,14 @@ TCipher::~TCipher() {
 
 void TCipher::Setup(const std::string& password, const std::string& seedText) {
     TextFormat = TFormat_MIME64::ClassRef();
+    // Assigned in place: a temporary copy of a short text would stay behind on the stack.
     WipeText(Password);
-    Password = password.empty() ? std::string(DefaultPassword) : password;
-    std::string seed = seedText.empty() ? std::string(DefaultSeed) : seedText;
-    TTextWiper seedWiper(seed);
+    Password.assign(password.empty() ? DefaultPassword : std::string_view(password));
     WipeText(Seed);
-    Seed = HashToText(seed);
+    Seed.assign(seedText.empty() ? DefaultSeed : std::string_view(seedText));
+    std::string seedDigest = HashToText(Seed);
+    WipeText(Seed);
+    Seed.swap(seedDigest);
     Cipher.reset();
     Cipher = CipherClassOrDefault(SignCipherClass())->Create();
 }

@@ -58,14 +58,6 @@ TEST(Sha1, MatchesOpenSslForEveryLengthUpTo2000InRandomPieces) {
     }
 }
 
-TEST(Sha1, ClassesDifferOnlyInTheSchedule) {
-    EXPECT_EQ(THash_SHA::ClassRef()->DigestSize, 20);
-    EXPECT_EQ(THash_SHA1::ClassRef()->DigestSize, 20);
-    EXPECT_EQ(THash_SHA1::ClassRef()->BlockSize, 64);
-    EXPECT_NE(THash_SHA::ClassRef()->HashText("message", nullptr),
-              THash_SHA1::ClassRef()->HashText("message", nullptr));
-}
-
 // A single piece of 2^25 bytes or more is counted with a surplus in the high word of the bit
 // counter. Signed logs of that size depend on it, so the surplus must stay.
 TEST(Sha1, OnePieceOf32MiBKeepsTheCounterSurplus) {

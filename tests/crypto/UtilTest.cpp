@@ -85,18 +85,4 @@ TEST(ShortClassName, DropsEverythingUpToTheFirstUnderscore) {
     EXPECT_EQ(ShortClassName(&twoUnderscores), "A_B");
 }
 
-TEST(ECryptException, FillsPlaceholdersInOrder) {
-    const ECryptException e(CryptMessages::InvalidMessageLength, {"cmECBx", "16"});
-    EXPECT_STREQ(e.what(), "Message length for cmECBx must be a multiple of 16 bytes");
-}
-
-TEST(ClassReferences, CreateObjectsOfTheirOwnClass) {
-    EXPECT_EQ(THash_SHA1::ClassRef()->Create()->ClassType(), THash_SHA1::ClassRef());
-    EXPECT_EQ(THash_SHA::ClassRef()->Create()->ClassType(), THash_SHA::ClassRef());
-    EXPECT_EQ(TCipher_Rijndael::ClassRef()->Create()->ClassType(), TCipher_Rijndael::ClassRef());
-    EXPECT_THROW(TCryptHash::ClassRef()->Create(), std::logic_error);
-    EXPECT_THROW(THashBaseMD4::ClassRef()->Create(), std::logic_error);
-    EXPECT_THROW(TCryptCipher::ClassRef()->Create(), std::logic_error);
-}
-
 }  // namespace
