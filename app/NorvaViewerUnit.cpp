@@ -1,0 +1,347 @@
+#include "NorvaViewerUnit.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <QUrl>
+#include <exception>
+
+#include "LogLoader.h"
+#include "MonitorGraphics.h"
+#include "WindowText.h"
+#include "WindowWidgets.h"
+#include "ui_NorvaViewerUnit.h"
+
+// Resources of a static library must be registered explicitly, outside any namespace.
+static void InitViewerResources() {
+    Q_INIT_RESOURCE(NorvaViewer);
+}
+
+namespace {
+
+const QString ApplicationTitle = QStringLiteral("NORVA-G Viewer");
+
+// The layout was drawn for 96 dots per inch; pixel font sizes keep the captions
+// inside their controls whatever the screen reports.
+constexpr double LayoutDotsPerInch = 96.0;
+
+void PinFontToLayoutDpi(QWidget& widget) {
+    QFont font = widget.font();
+    if (font.pointSizeF() > 0) {
+        font.setPixelSize(qRound(font.pointSizeF() * LayoutDotsPerInch / 72.0));
+        widget.setFont(font);
+    }
+}
+
+void PinFontsToLayoutDpi(QWidget& root) {
+    PinFontToLayoutDpi(root);
+    // The others inherit the window's font.
+    for (QWidget* child : root.findChildren<QWidget*>()) {
+        if (child->testAttribute(Qt::WA_SetFont)) {
+            PinFontToLayoutDpi(*child);
+        }
+    }
+}
+
+// Shows the wait cursor for the lifetime of the object, letting pending events run
+// on either side so that the cursor change becomes visible; restored also on error.
+class TWaitCursor {
+  public:
+    TWaitCursor() {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::processEvents();
+    }
+    ~TWaitCursor() {
+        QApplication::restoreOverrideCursor();
+        QApplication::processEvents();
+    }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+QStringList DroppedFiles(const QMimeData& data) {
+    QStringList files;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile()) {
+            files.append(url.toLocalFile());
+        }
+    }
+    return files;
+}
+
+QString PathText(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
+
+const QString UnknownErrorText = QStringLiteral("Unknown error");
+
+}  // namespace
+
+TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
+    : QWidget(parent),
+      Ui_(std::make_unique<Ui::TfmNorvaViewer>()),
+      StartFile_(std::move(startFile)) {
+    InitViewerResources();
+    Ui_->setupUi(this);
+    Selectors_ = {Ui_->rb0, Ui_->rb1, Ui_->rb2, Ui_->rb3, Ui_->rb4, Ui_->rb5, Ui_->rb6, Ui_->rb7};
+    ApplyWindowLook();
+    ChooseLogFile = [this] { return RunOpenDialog(); };
+    ShowError = [this](const QString& message) { ShowErrorBox(message); };
+    Loader_ = std::make_unique<TLogLoader>(*this);
+    ConnectControls();
+}
+
+TfmNorvaViewer::~TfmNorvaViewer() = default;
+
+void TfmNorvaViewer::ApplyWindowLook() {
+    setFixedSize(size());
+    move(296, 176);
+    QPalette face = palette();
+    face.setColor(QPalette::Window, QColor(clBtnFace));
+    face.setColor(QPalette::Button, QColor(clBtnFace));
+    setPalette(face);
+    PinFontsToLayoutDpi(*this);
+    // A widget's own style is not passed on to its children.
+    auto* groupBoxStyle = new TGroupBoxStyle();
+    groupBoxStyle->setParent(this);
+    for (QGroupBox* box : {Ui_->GroupBox1, Ui_->GroupBox2, Ui_->GroupBox3}) {
+        box->setStyle(groupBoxStyle);
+    }
+    for (QLabel* label : {Ui_->Label1, Ui_->Label2, Ui_->Label3}) {
+        label->adjustSize();
+    }
+    // Drops anywhere on the window, the text box included, are the window's.
+    Ui_->mmFileContent->setAcceptDrops(false);
+    Ui_->mmFileContent->viewport()->setAcceptDrops(false);
+    NormalContentPalette_ = Ui_->mmFileContent->palette();
+}
+
+void TfmNorvaViewer::ConnectControls() {
+    connect(Ui_->btOpen, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { btOpenClick(); }); });
+    connect(Ui_->btExit, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { btExitClick(); }); });
+    for (int index = 0; index < static_cast<int>(Selectors_.size()); ++index) {
+        connect(Selectors_[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            if (checked && !CheckingFromCode_) {
+                RunHandler([this, index] { rbXClick(index); });
+            }
+        });
+    }
+    Ui_->pbPolarChart->OnPaint = [this] {
+        RunPaintHandler([this] { Loader_->pbPolarChartPaint(); });
+    };
+    Ui_->pbNeighborChart->OnPaint = [this] {
+        RunPaintHandler([this] { Loader_->pbNeighborChartPaint(); });
+    };
+}
+
+template <typename Handler>
+void TfmNorvaViewer::RunHandler(Handler&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowError(DecodeErrorText(error.what()));
+    } catch (...) {
+        ShowError(UnknownErrorText);
+    }
+}
+
+template <typename Handler>
+void TfmNorvaViewer::RunPaintHandler(Handler&& handler) {
+    // A modal message inside a paint event would paint into itself; show it once
+    // the paint is over.
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        const QString message = DecodeErrorText(error.what());
+        QTimer::singleShot(0, this, [this, message] { ShowError(message); });
+    } catch (...) {
+        QTimer::singleShot(0, this, [this] { ShowError(UnknownErrorText); });
+    }
+}
+
+void TfmNorvaViewer::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!Shown_) {
+        Shown_ = true;
+        RunHandler([this] { FormShow(); });
+    }
+}
+
+void TfmNorvaViewer::FormShow() {
+    if (!StartFile_.isEmpty() && QFileInfo(StartFile_).isFile()) {
+        LoadLogFile(StartFile_);
+    }
+}
+
+void TfmNorvaViewer::keyPressEvent(QKeyEvent* event) {
+    // The Open button is the window's cancel button: Escape presses it unless the
+    // focused control took the key itself (then the event would not arrive here).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        Ui_->btOpen->isEnabled()) {
+        Ui_->btOpen->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TfmNorvaViewer::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(*event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TfmNorvaViewer::dropEvent(QDropEvent* event) {
+    // Read the list before any event runs: the drop data belongs to the drop event.
+    const QStringList files = DroppedFiles(*event->mimeData());
+    event->acceptProposedAction();
+    RunHandler([this, &files] { WMDropFiles(files); });
+}
+
+void TfmNorvaViewer::btOpenClick() {
+    const QString path = ChooseLogFile();
+    if (!path.isEmpty()) {
+        LoadLogFile(path);
+    }
+}
+
+void TfmNorvaViewer::btExitClick() {
+    close();
+}
+
+void TfmNorvaViewer::WMDropFiles(const QStringList& paths) {
+    const TWaitCursor waiting;
+    Ui_->mmFileContent->clear();
+    // The whole path is used, however long: the file system allows far more than
+    // 255 characters and a cut path would name another file or none.
+    if (!paths.isEmpty()) {
+        LoadLogFile(paths.first());
+    }
+}
+
+void TfmNorvaViewer::rbXClick(int index) {
+    Loader_->rbXClick(index);
+}
+
+void TfmNorvaViewer::LoadLogFile(const QString& path) {
+    Loader_->LoadLogFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+}
+
+QString TfmNorvaViewer::RunOpenDialog() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(LogFileDialogFilter());
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+void TfmNorvaViewer::ShowErrorBox(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle, message, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TfmNorvaViewer::SetFileContent(const std::vector<std::string>& lines) {
+    QString text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += QLatin1Char('\n');
+        }
+        text += DecodeWindows1252(lines[i]);
+    }
+    Ui_->mmFileContent->setPlainText(text);
+}
+
+void TfmNorvaViewer::SetFileContentColor(const QColor& color) {
+    QPalette content = NormalContentPalette_;
+    if (color.isValid()) {
+        content.setColor(QPalette::Base, color);
+    }
+    Ui_->mmFileContent->setPalette(content);
+}
+
+void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
+    const QString name = PathText(path);
+    SetAutoSizedText(*Ui_->lbLogfileName, name);
+    // The label stops at 310 pixels; the whole path stays readable here.
+    Ui_->lbLogfileName->setToolTip(name);
+}
+
+void TfmNorvaViewer::SetCheckResult(const std::string& text) {
+    SetAutoSizedText(*Ui_->lbCheckResult, DecodeWindows1252(text));
+}
+
+void TfmNorvaViewer::MoveSelector(int index, int left, int top) {
+    Selectors_.at(index)->move(left, top);
+}
+
+void TfmNorvaViewer::EnableSelector(int index, bool enabled) {
+    Selectors_.at(index)->setEnabled(enabled);
+}
+
+void TfmNorvaViewer::CheckSelector(int index) {
+    const QScopedValueRollback fromCode(CheckingFromCode_, true);
+    Selectors_.at(index)->setChecked(true);
+}
+
+TPaintBox& TfmNorvaViewer::PolarPaintBox() {
+    return *Ui_->pbPolarChart;
+}
+
+TPaintBox& TfmNorvaViewer::NeighborPaintBox() {
+    return *Ui_->pbNeighborChart;
+}
+
+TTextLabel& TfmNorvaViewer::CurrentCellLabel() {
+    return *Ui_->lbCurrentCell;
+}
+
+TTextLabel& TfmNorvaViewer::NeighborsLabel() {
+    return *Ui_->lbNeighbors;
+}
+
+QString LogFileDialogFilter() {
+    // With HideNameFilterDetails the dialog shows the text before the last
+    // parenthesis group and matches the pattern inside it.
+    return QStringLiteral("NORVA-G Measurements (*.ktz) (*.[kK][tT][zZ])");
+}
+
+TViewerCommandLine ParseViewerCommandLine(const QStringList& arguments) {
+    TViewerCommandLine commandLine;
+    const QStringList rest = arguments.mid(1);
+    if (rest.isEmpty()) {
+        return commandLine;
+    }
+    if (rest.first() == QLatin1String("--help")) {
+        commandLine.Help = true;
+        return commandLine;
+    }
+    if (rest.first() != QLatin1String("--screenshot")) {
+        commandLine.StartFile = rest.first();
+        return commandLine;
+    }
+    if (rest.size() < 2 || rest.at(1).isEmpty()) {
+        commandLine.Error = QStringLiteral("--screenshot needs the name of the image to write");
+        return commandLine;
+    }
+    commandLine.Screenshot = true;
+    commandLine.ScreenshotPath = rest.at(1);
+    if (rest.size() > 2) {
+        commandLine.StartFile = rest.at(2);
+    }
+    return commandLine;
+}

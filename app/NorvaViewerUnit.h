@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "LogView.h"
+
+class QRadioButton;
+class TLogLoader;
+namespace Ui {
+class TfmNorvaViewer;
+}
+
+// The main window: shows what the loader hands it and turns the user's actions
+// (Open, drop, selector clicks, Exit) into loader calls. Every handler shows an
+// error that leaves it in a message box and the program goes on.
+class TfmNorvaViewer : public QWidget, public ILogView {
+    Q_OBJECT
+
+  public:
+    // startFile: the first command-line argument, loaded when the window is first
+    // shown if it names an existing file.
+    explicit TfmNorvaViewer(QString startFile = {}, QWidget* parent = nullptr);
+    ~TfmNorvaViewer() override;
+
+    // The modal parts, replaceable so that tests never block on them.
+    // ChooseLogFile returns the chosen path, or an empty text when cancelled.
+    std::function<QString()> ChooseLogFile;
+    std::function<void(const QString& message)> ShowError;
+
+    // Handlers.
+    void btOpenClick();
+    void btExitClick();
+    void WMDropFiles(const QStringList& paths);
+
+    TLogLoader& Loader() { return *Loader_; }
+
+    // ILogView
+    void SetFileContent(const std::vector<std::string>& lines) override;
+    void SetFileContentColor(const QColor& color) override;
+    void SetFileName(const std::filesystem::path& path) override;
+    void SetCheckResult(const std::string& text) override;
+    void MoveSelector(int index, int left, int top) override;
+    void EnableSelector(int index, bool enabled) override;
+    void CheckSelector(int index) override;
+    TPaintBox& PolarPaintBox() override;
+    TPaintBox& NeighborPaintBox() override;
+    TTextLabel& CurrentCellLabel() override;
+    TTextLabel& NeighborsLabel() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void FormShow();
+    void rbXClick(int index);
+    void LoadLogFile(const QString& path);
+    void ConnectControls();
+    void ApplyWindowLook();
+    QString RunOpenDialog();
+    void ShowErrorBox(const QString& message);
+    template <typename Handler>
+    void RunHandler(Handler&& handler);
+    template <typename Handler>
+    void RunPaintHandler(Handler&& handler);
+
+    std::unique_ptr<Ui::TfmNorvaViewer> Ui_;
+    std::array<QRadioButton*, 8> Selectors_{};
+    std::unique_ptr<TLogLoader> Loader_;
+    QString StartFile_;
+    QPalette NormalContentPalette_;
+    bool Shown_ = false;
+    bool CheckingFromCode_ = false;
+};
+
+// The dialog filter: shows "NORVA-G Measurements (*.ktz)" and matches the
+// extension in any letter case, also in dialogs whose patterns are case-sensitive.
+QString LogFileDialogFilter();
+
+// The command line: NorvaViewer [FILE] | NorvaViewer --screenshot OUT.png [FILE].
+struct TViewerCommandLine {
+    QString StartFile;
+    QString ScreenshotPath;
+    bool Screenshot = false;
+    bool Help = false;
+    QString Error;  // not empty: the arguments were not understood
+};
+TViewerCommandLine ParseViewerCommandLine(const QStringList& arguments);
