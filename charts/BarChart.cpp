@@ -23,10 +23,6 @@ struct TLevelLine {
 };
 constexpr std::array<TLevelLine, 3> kLevelLines{{{50, biLvlTop}, {75, biLvlMid}, {95, biLvlBtm}}};
 
-QSize BandImageSize(TBandImageIndex index) {
-    return BandImages()[static_cast<size_t>(index)].Bitmap.size();
-}
-
 bool HasBarLevel(const TCell& cell) {
     return cell.Level < NoBarLevel;
 }
@@ -50,7 +46,7 @@ TStripPlan StripPlan(int32_t base, TChannelAxis axis, TBandImageIndex name,
         const int32_t h = BarHeight(kLevelLines[i].Level, layout.BandHeight, layout.HeightFactor);
         mark.Row = base - h;
         mark.Label = kLevelLines[i].Label;
-        mark.LabelPosition = LevelLabelPosition(imageWidth, mark.Row, BandImageSize(mark.Label));
+        mark.LabelPosition = LevelLabelPosition(imageWidth, mark.Row, BandImageSizes[mark.Label]);
     }
     return strip;
 }

@@ -39,12 +39,16 @@ QImage DrawableOf(const QImage& bitmap, bool transparent) {
     return drawable;
 }
 
-QImage ReadBandBitmap(const char* name) {
+QImage ReadBandBitmap(const char* name, QSize size) {
     const QString path = QStringLiteral(":/bands/") + QString::fromLatin1(name);
     QImage bitmap(path, "BMP");
     if (bitmap.isNull()) {
         throw std::runtime_error(std::string("Band image resource ") + name +
                                  " is missing or unreadable");
+    }
+    if (bitmap.size() != size) {
+        throw std::runtime_error(std::string("Band image resource ") + name +
+                                 " does not have its expected size");
     }
     return bitmap;
 }
@@ -85,7 +89,8 @@ void LoadBandImages() {
     for (int i = 0; i < BandImageCount; ++i) {
         TBandImage& image = loaded[static_cast<size_t>(i)];
         image.Transparent = true;
-        image.Bitmap = ReadBandBitmap(BandImageNames[static_cast<size_t>(i)]);
+        image.Bitmap = ReadBandBitmap(BandImageNames[static_cast<size_t>(i)],
+                                      BandImageSizes[static_cast<size_t>(i)]);
     }
     // The EDGE marker must hide the bar beneath it.
     loaded[biEdge].Transparent = false;

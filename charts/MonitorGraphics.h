@@ -71,6 +71,11 @@ enum TBandImageIndex : int {
 inline constexpr std::array<const char*, BandImageCount> BandImageNames{
     "EDGE", "G900", "G1800", "EG900", "GSMR", "LVLTOP", "LVLMID", "LVLBTM", "UMTS"};
 
+// The pictures' sizes, fixed with the resources; layouts use them without loading images.
+inline constexpr std::array<QSize, BandImageCount> BandImageSizes{
+    QSize(6, 7),  QSize(35, 7), QSize(41, 7), QSize(41, 7), QSize(29, 7),
+    QSize(13, 7), QSize(13, 7), QSize(13, 7), QSize(27, 7)};
+
 struct TBandImage {
     QImage Bitmap;            // as stored in the resource
     bool Transparent = true;  // white pixels are not drawn
@@ -80,8 +85,8 @@ struct TBandImage {
 using TBandImageTable = std::array<TBandImage, BandImageCount>;
 
 // Loads the nine images from the program's resources, replacing any loaded before.
-// Throws std::runtime_error naming the resource when one is missing or unreadable; the
-// table is then left as it was.
+// Throws std::runtime_error naming the resource when one is missing, unreadable or not of
+// its size in BandImageSizes; the table is then left as it was.
 void LoadBandImages();
 bool BandImagesLoaded();
 // The shared table; empty images until LoadBandImages has succeeded.

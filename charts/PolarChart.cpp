@@ -70,7 +70,7 @@ void FillSquare(QImage& image, QRgb color) {
 }
 
 int32_t LevelLabelHeight() {
-    return BandImages()[biLvlTop].Bitmap.height();
+    return BandImageSizes[biLvlTop].height();
 }
 
 }  // namespace

@@ -282,6 +282,24 @@ TEST_F(BarChartTest, AxisOnlyWidens) {
     EXPECT_EQ(PixelAt(image, 1, 1), clBlack);  // EGSM900
 }
 
+TEST_F(BarChartTest, AbsurdValuesAndTinyBoxesStayDrawable) {
+    const TCellData odd = Record({{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN},
+                                  {62, INT32_MIN, INT32_MIN, NoValue, 255},
+                                  {885, INT32_MAX, 0},
+                                  {NoValue, 50}});
+    const QImage& image = Draw(odd);
+    EXPECT_EQ(PixelAt(image, 124, 1), SameNetworkBarColor);  // full height
+    EXPECT_EQ(PixelAt(image, 124, 0), clWhite);
+    for (int height : {0, 1, 4, 5, 6, 12}) {
+        RecordingPaintBox tiny(height, height);
+        TNeighborBarChart small;
+        small.AttachPaintBox(&tiny);
+        small.SetCellData(&odd);
+        small.Redraw();
+        EXPECT_EQ(tiny.Shown.size(), QSize(height, height));
+    }
+}
+
 TEST_F(BarChartTest, LabelsReceiveTheCellLines) {
     TCellData data;
     data.ParseLine(

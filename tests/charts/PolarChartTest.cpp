@@ -199,6 +199,24 @@ TEST(PolarGeometryTest, DottedCircleStaysOnItsRadius) {
     }
 }
 
+TEST_F(PolarChartTest, AbsurdLevelsAndAnglesStayDrawable) {
+    // Radii far beyond the image: series 1 covers everything off the grid.
+    const auto strongest = SlotsWithLevels({INT32_MIN, INT32_MIN, 90, 90});
+    const QImage image = Draw(strongest, 0, 45);
+    EXPECT_EQ(PixelAt(image, 10, 150), PolarColors[1]);
+    EXPECT_EQ(PixelAt(image, 150, 10), PolarColors[1]);
+    EXPECT_EQ(PixelAt(Draw(strongest, INT32_MAX, INT32_MAX), 81, 0), clBlack);
+    for (int size : {0, 1, 2, 5}) {
+        RecordingPaintBox tiny(size, size);
+        TReceptionPolarChart small;
+        small.AttachPaintBox(&tiny);
+        small.SetSlots(SlotsWithLevels({30, 40, 50, 60}));
+        small.Redraw();
+        small.ClearChart();
+        EXPECT_EQ(tiny.Shown.size(), QSize(size, size));
+    }
+}
+
 TEST_F(PolarChartTest, ClearChartWhitensTheSquare) {
     Draw(SlotsWithLevels(kLevels));
     chart.ClearChart();
