@@ -36,7 +36,7 @@ void* TCryptObject::operator new(std::size_t size) {
 
 void TCryptObject::operator delete(void* memory, std::size_t size) {
     WipeBuffer(memory, static_cast<std::ptrdiff_t>(size));
-    ::operator delete(memory, size);
+    ::operator delete(memory);
 }
 
 void WipeBuffer(void* buffer, std::ptrdiff_t length) {
