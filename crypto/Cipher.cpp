@@ -1,6 +1,7 @@
 #include "Cipher.h"
 
 #include <string_view>
+#include <utility>
 
 #include "CryptCipher.h"
 #include "CryptFmt.h"
@@ -68,12 +69,26 @@ std::string TCipher::EncryptText(const std::string& text) {
     return TextFormat->Encode(cipherText);
 }
 
+std::string TCipher::EncryptInPlace(std::string& buffer) {
+    TTextWiper bufferWiper(buffer);
+    PrepareCipher();
+    Cipher->Encode(buffer.data(), buffer.data(), buffer.size());
+    return TextFormat->Encode(buffer);
+}
+
 std::string TCipher::HashToText(const std::string& text) const {
     return THash_SHA1::ClassRef()->HashText(text, TFormat_MIME64::ClassRef());
 }
 
 std::string TCipher::SignText(const std::string& text) {
     std::string encrypted = EncryptText(text);
+    TTextWiper encryptedWiper(encrypted);
+    return HashToText(encrypted);
+}
+
+std::string TCipher::SignText(std::string&& text) {
+    std::string buffer = std::move(text);
+    std::string encrypted = EncryptInPlace(buffer);
     TTextWiper encryptedWiper(encrypted);
     return HashToText(encrypted);
 }

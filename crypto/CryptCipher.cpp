@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "CryptAccel.h"
 #include "CryptData.h"
 
 namespace {
@@ -524,11 +525,26 @@ inline void StoreState(void* bytes, const TState& s) {
 void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::size_t length) {
     assert(length == 16);
     (void)length;
+#if NORVA_CRYPT_ACCEL
+    if (CryptAccel::AesActive()) {
+        CryptAccel::AesEncryptBlock(EncryptionKeys(), RoundCount,
+                                    static_cast<const std::uint8_t*>(source),
+                                    static_cast<std::uint8_t*>(destination));
+        return;
+    }
+#endif
     StoreState(destination, EncryptState(LoadState(source), EncryptionKeys(), RoundCount));
 }
 
 void TCipher_Rijndael::EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
                                            std::size_t count, const std::uint8_t* chain) {
+#if NORVA_CRYPT_ACCEL
+    if (CryptAccel::AesActive()) {
+        CryptAccel::AesEncryptChained(EncryptionKeys(), RoundCount, source, destination, count,
+                                      chain);
+        return;
+    }
+#endif
     // The chaining value stays in registers from block to block.
     TState value = LoadState(chain);
     const std::uint32_t* key = EncryptionKeys();
@@ -544,6 +560,14 @@ void TCipher_Rijndael::EncodeChainedBlocks(const std::uint8_t* source, std::uint
 void TCipher_Rijndael::DecodeBlock(const void* source, void* destination, std::size_t length) {
     assert(length == 16);
     (void)length;
+#if NORVA_CRYPT_ACCEL
+    if (CryptAccel::AesActive()) {
+        CryptAccel::AesDecryptBlock(DecryptionKeys(), RoundCount,
+                                    static_cast<const std::uint8_t*>(source),
+                                    static_cast<std::uint8_t*>(destination));
+        return;
+    }
+#endif
     const auto& T0 = DecryptTables[0];
     const auto& T1 = DecryptTables[1];
     const auto& T2 = DecryptTables[2];

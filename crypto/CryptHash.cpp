@@ -1,5 +1,7 @@
 #include "CryptHash.h"
 
+#include "CryptAccel.h"
+
 #include <bit>
 #include <stdexcept>
 #include <utility>
@@ -233,13 +235,23 @@ void TCryptHash::Update(const void* data, std::size_t count) {
         bytes += free;
         count -= free;
     }
-    for (; count >= blockSize; count -= blockSize, bytes += blockSize) {
-        TransformBlock(bytes);
+    const std::size_t wholeBlocks = count / blockSize;
+    if (wholeBlocks > 0) {
+        TransformBlocks(bytes, wholeBlocks);
+        bytes += wholeBlocks * blockSize;
+        count -= wholeBlocks * blockSize;
     }
     if (count > 0) {
         std::memcpy(Buffer.get(), bytes, count);
     }
     BufferIndex = static_cast<std::int32_t>(count);
+}
+
+void TCryptHash::TransformBlocks(const std::uint8_t* blocks, std::size_t count) {
+    const auto blockSize = static_cast<std::size_t>(BufferSize);
+    for (; count > 0; --count, blocks += blockSize) {
+        TransformBlock(blocks);
+    }
 }
 
 void TCryptHash::Finish() {
@@ -316,10 +328,25 @@ void THash_SHA::InitDigest() {
 }
 
 void THash_SHA::TransformBlock(const std::uint8_t* block) {
-    if (RotateSchedule) {
-        ShaCompress<true>(DigestWords.data(), block);
-    } else {
-        ShaCompress<false>(DigestWords.data(), block);
+    THash_SHA::TransformBlocks(block, 1);
+}
+
+void THash_SHA::TransformBlocks(const std::uint8_t* blocks, std::size_t count) {
+    if (!RotateSchedule) {
+        for (; count > 0; --count, blocks += 64) {
+            ShaCompress<false>(DigestWords.data(), blocks);
+        }
+        return;
+    }
+#if NORVA_CRYPT_ACCEL
+    // The instructions compute SHA-1 only; the original SHA stays on the portable code.
+    if (CryptAccel::ShaActive()) {
+        CryptAccel::Sha1Compress(DigestWords.data(), blocks, count);
+        return;
+    }
+#endif
+    for (; count > 0; --count, blocks += 64) {
+        ShaCompress<true>(DigestWords.data(), blocks);
     }
 }
 

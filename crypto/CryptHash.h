@@ -69,6 +69,8 @@ class TCryptHash : public TCryptObject {
     TCryptHash() = default;
 
     virtual void TransformBlock(const std::uint8_t* block) = 0;
+    // `count` consecutive blocks; a hash with a faster way through many blocks overrides it.
+    virtual void TransformBlocks(const std::uint8_t* blocks, std::size_t count);
     virtual void InitDigest() = 0;
     virtual void FinishDigest() = 0;
 
@@ -114,6 +116,7 @@ class THash_SHA : public THashBaseMD4 {
   protected:
     void InitDigest() override;
     void TransformBlock(const std::uint8_t* block) override;
+    void TransformBlocks(const std::uint8_t* blocks, std::size_t count) override;
     void FinishDigest() override;
 
   private:

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "CryptCipher.h"
 #include "CryptFmt.h"
@@ -21,6 +23,17 @@ TEST(WipeBuffer, ZeroesExactlyTheGivenBytes) {
     std::array<std::uint8_t, 7> bytes{9, 9, 9, 9, 9, 9, 9};
     WipeBuffer(bytes.data() + 1, 5);
     EXPECT_EQ(bytes, (std::array<std::uint8_t, 7>{9, 0, 0, 0, 0, 0, 9}));
+}
+
+// Large buffers are wiped piece by piece; every byte of the last, partial piece counts too.
+TEST(WipeBuffer, ZeroesLargeBuffersUpToTheirLastByte) {
+    for (std::ptrdiff_t length : {16383, 16384, 16385, 3 * 16384 + 7}) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length) + 2, 0x9C);
+        WipeBuffer(bytes.data() + 1, length);
+        EXPECT_EQ(bytes.front(), 0x9C) << length;
+        EXPECT_EQ(bytes.back(), 0x9C) << length;
+        EXPECT_EQ(std::count(bytes.begin() + 1, bytes.end() - 1, 0), length) << length;
+    }
 }
 
 TEST(WipeText, LeavesOtherHoldersIntactAndEmptiesThisOne) {

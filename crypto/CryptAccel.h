@@ -1,0 +1,48 @@
+#pragma once
+// Processor instructions for Rijndael (AES-NI) and SHA-1 (SHA-NI) on x86-64, chosen at run
+// time. Each routine computes exactly what the portable code computes; the portable code
+// stays the fallback on processors without the instructions and the reference in tests.
+
+#include <cstddef>
+#include <cstdint>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define NORVA_CRYPT_ACCEL 1
+#else
+#define NORVA_CRYPT_ACCEL 0
+#endif
+
+namespace CryptAccel {
+
+// What the processor offers, whatever SetEnabled says.
+bool ProcessorHasAes();
+bool ProcessorHasSha();
+
+// Turns the hardware paths off (false) or back on; tests and benchmarks use it to run the
+// portable code on any processor. On by default.
+void SetEnabled(bool enabled);
+
+// True when the instructions are present and not turned off.
+bool AesActive();
+bool ShaActive();
+
+#if NORVA_CRYPT_ACCEL
+
+// Rijndael with 10, 12 or 14 rounds. `keys` is the expanded encryption key of 4 × (rounds + 1)
+// little-endian words, whose bytes are the round keys of FIPS 197 in order.
+void AesEncryptBlock(const std::uint32_t* keys, int rounds, const std::uint8_t* source,
+                     std::uint8_t* destination);
+// `keys` is the schedule of the equivalent inverse cipher: the encryption round keys with the
+// inverse column mix applied to rounds 1 to rounds - 1, stored in encryption order.
+void AesDecryptBlock(const std::uint32_t* keys, int rounds, const std::uint8_t* source,
+                     std::uint8_t* destination);
+// Cipher block chaining over `count` blocks, the first xored with `chain`; in place allowed.
+void AesEncryptChained(const std::uint32_t* keys, int rounds, const std::uint8_t* source,
+                       std::uint8_t* destination, std::size_t count, const std::uint8_t* chain);
+
+// SHA-1 compression of `count` 64-byte blocks into the five chaining words.
+void Sha1Compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+
+#endif
+
+}  // namespace CryptAccel
