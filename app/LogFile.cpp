@@ -1,37 +1,67 @@
 #include "LogFile.h"
 
-#include <array>
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 #include "Errors.h"
 #include "Utilities.h"
 
+namespace {
+
+// The first `c` in [from, end), or `end`.
+const char* FindByte(const char* from, const char* end, char c) {
+    if (from == end) {
+        return end;
+    }
+    const void* found = std::memchr(from, c, static_cast<size_t>(end - from));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
+}  // namespace
+
 std::vector<std::string> SplitLogLines(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     std::vector<std::string> lines;
-    size_t start = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const char c = text[pos];
-        if (c != '\r' && c != '\n') {
-            ++pos;
-            continue;
+    const char* const end = text.data() + text.size();
+    const char* start = text.data();
+    // The next CR and the next LF are each searched for only once they lie behind the line
+    // start, so every byte is looked at once for each: a file with only one kind of line end
+    // stays linear.
+    const char* nextCr = FindByte(start, end, '\r');
+    const char* nextLf = FindByte(start, end, '\n');
+    while (start != end) {
+        if (nextCr < start) {
+            nextCr = FindByte(start, end, '\r');
         }
-        lines.emplace_back(text.substr(start, pos - start));
-        pos += (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        start = pos;
-    }
-    if (start < text.size()) {
-        lines.emplace_back(text.substr(start));
+        if (nextLf < start) {
+            nextLf = FindByte(start, end, '\n');
+        }
+        const char* const lineEnd = std::min(nextCr, nextLf);
+        lines.emplace_back(start, lineEnd);
+        if (lineEnd == end) {
+            break;
+        }
+        const bool crLf = *lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n';
+        start = lineEnd + (crLf ? 2 : 1);
     }
     return lines;
 }
 
 namespace {
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
+struct TFileBytes {
+    std::unique_ptr<char[]> Bytes;
+    size_t Size = 0;
+};
+
+// Reads the file into one buffer of its size, left uninitialised: a buffer that doubles
+// while it grows holds two copies at the end, and zero-filling first is a wasted pass over
+// a large log. A file that grows meanwhile is read to its new end.
+TFileBytes ReadWholeFile(const std::filesystem::path& path) {
     // Only regular files: a directory opens as a stream and fails to read later, a device
     // such as /dev/zero never ends and a pipe may block for ever.
     std::error_code ec;
@@ -43,15 +73,25 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     if (!in.is_open()) {
         throw EFOpenError(path.string());
     }
-    std::string bytes;
-    std::array<char, 1 << 16> chunk;
-    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
-        bytes.append(chunk.data(), static_cast<size_t>(in.gcount()));
+    const std::uintmax_t expected = std::filesystem::file_size(path, ec);
+    TFileBytes file;
+    size_t capacity = ec ? 0 : static_cast<size_t>(expected);
+    file.Bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    while (true) {
+        in.read(file.Bytes.get() + file.Size, static_cast<std::streamsize>(capacity - file.Size));
+        file.Size += static_cast<size_t>(in.gcount());
+        if (!in || in.peek() == std::ifstream::traits_type::eof()) {
+            break;
+        }
+        capacity = std::max<size_t>(2 * capacity, size_t{1} << 16);
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(larger.get(), file.Bytes.get(), file.Size);
+        file.Bytes = std::move(larger);
     }
     if (in.bad()) {
         throw EFOpenError(path.string());
     }
-    return bytes;
+    return file;
 }
 
 bool StartsWith(const std::string& line, std::string_view key) {
@@ -66,7 +106,8 @@ std::string ValueFrom(const std::string& line, size_t first) {
 }  // namespace
 
 std::vector<std::string> ReadLogLines(const std::filesystem::path& path) {
-    return SplitLogLines(ReadWholeFile(path));
+    const TFileBytes file = ReadWholeFile(path);
+    return SplitLogLines(std::string_view(file.Bytes.get(), file.Size));
 }
 
 std::vector<std::string> ScanLogHeader(std::vector<std::string>& lines, TLogState& state) {

@@ -35,7 +35,8 @@ std::string JoinSignedText(const std::vector<std::string>& lines) {
         size += line.size() + 2;
     }
     std::string text;
-    text.reserve(size);
+    // Room for the signing to encrypt and encode the text where it stands.
+    text.reserve(TCipher::SignBufferSize(size));
     for (const std::string& line : lines) {
         text += line;
         text += "\r\n";

@@ -69,11 +69,14 @@ std::string TCipher::EncryptText(const std::string& text) {
     return TextFormat->Encode(cipherText);
 }
 
-std::string TCipher::EncryptInPlace(std::string& buffer) {
-    TTextWiper bufferWiper(buffer);
+void TCipher::EncryptInPlace(std::string& buffer) {
     PrepareCipher();
     Cipher->Encode(buffer.data(), buffer.data(), buffer.size());
-    return TextFormat->Encode(buffer);
+    TextFormat->EncodeInPlace(buffer);
+}
+
+std::size_t TCipher::SignBufferSize(std::size_t textSize) {
+    return 4 * ((textSize + 2) / 3);
 }
 
 std::string TCipher::HashToText(const std::string& text) const {
@@ -81,14 +84,15 @@ std::string TCipher::HashToText(const std::string& text) const {
 }
 
 std::string TCipher::SignText(const std::string& text) {
-    std::string encrypted = EncryptText(text);
-    TTextWiper encryptedWiper(encrypted);
-    return HashToText(encrypted);
+    std::string buffer;
+    buffer.reserve(SignBufferSize(text.size()));
+    buffer.assign(text);
+    return SignText(std::move(buffer));
 }
 
 std::string TCipher::SignText(std::string&& text) {
     std::string buffer = std::move(text);
-    std::string encrypted = EncryptInPlace(buffer);
-    TTextWiper encryptedWiper(encrypted);
-    return HashToText(encrypted);
+    TTextWiper bufferWiper(buffer);
+    EncryptInPlace(buffer);
+    return HashToText(buffer);
 }

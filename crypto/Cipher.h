@@ -1,6 +1,7 @@
 #pragma once
 // The log signature: Rijndael in cmCBCx, SHA-1 and MIME64 wired into one computation.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,17 +24,19 @@ class TCipher {
     std::string EncryptText(const std::string& text);
     std::string HashToText(const std::string& text) const;
     std::string SignText(const std::string& text);
-    // The same signature from a text the caller gives up: it is encrypted in its own storage,
-    // wiped and released before the hashing, which spares a copy the size of a large log.
+    // The same signature from a text the caller gives up: it is encrypted and turned into its
+    // MIME64 text within its own storage, which spares two buffers the size of a large log.
+    // With a capacity of SignBufferSize(size) no byte is copied.
     std::string SignText(std::string&& text);
+    static std::size_t SignBufferSize(std::size_t textSize);
 
     // The MIME64 text of the SHA-1 digest of the seed text given to Setup.
     const std::string& SeedText() const { return Seed; }
 
   private:
     void PrepareCipher();
-    // Encrypts the bytes of `buffer` in place and returns their text; wipes the buffer.
-    std::string EncryptInPlace(std::string& buffer);
+    // Replaces the bytes of `buffer` by the text of their encryption.
+    void EncryptInPlace(std::string& buffer);
 
     std::unique_ptr<TCryptCipher> Cipher;
     std::string Password;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -103,32 +104,84 @@ std::string HexFromText(const void* text, std::size_t count) {
     return bytes;
 }
 
+// Every 12-bit value as its two base64 characters, the first in the low byte: one lookup
+// gives two characters.
+constexpr std::array<std::uint16_t, 4096> MakeMime64Pairs() {
+    std::array<std::uint16_t, 4096> pairs{};
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        const auto first = static_cast<std::uint8_t>(Mime64Alphabet[i >> 6]);
+        const auto second = static_cast<std::uint8_t>(Mime64Alphabet[i & 0x3F]);
+        pairs[i] = static_cast<std::uint16_t>(first | (second << 8));
+    }
+    return pairs;
+}
+
+constexpr std::array<std::uint16_t, 4096> Mime64Pairs = MakeMime64Pairs();
+
+inline std::uint32_t Mime64Group(const std::uint8_t* bytes) {
+    return (std::uint32_t{bytes[0]} << 16) | (std::uint32_t{bytes[1]} << 8) | bytes[2];
+}
+
+inline void StoreMime64Group(std::uint32_t group, char* out) {
+    const std::uint16_t high = Mime64Pairs[group >> 12];
+    const std::uint16_t low = Mime64Pairs[group & 0xFFF];
+    std::memcpy(out, &high, 2);
+    std::memcpy(out + 2, &low, 2);
+}
+
+// The last one or two bytes as four characters, completed with "=".
+void StoreMime64Tail(const std::uint8_t* bytes, std::size_t rest, char* out) {
+    std::uint32_t group = std::uint32_t{bytes[0]} << 16;
+    if (rest == 2) {
+        group |= std::uint32_t{bytes[1]} << 8;
+    }
+    out[0] = Mime64Alphabet[group >> 18];
+    out[1] = Mime64Alphabet[(group >> 12) & 0x3F];
+    out[2] = rest == 2 ? Mime64Alphabet[(group >> 6) & 0x3F] : Mime64Padding;
+    out[3] = Mime64Padding;
+}
+
+constexpr std::size_t Mime64TextSize(std::size_t count) {
+    return 4 * ((count + 2) / 3);
+}
+
 std::string Mime64ToText(const void* data, std::size_t count) {
     const std::uint8_t* bytes = Bytes(data);
-    std::string text(4 * ((count + 2) / 3), '\0');
+    std::string text(Mime64TextSize(count), '\0');
     char* out = text.data();
-    std::size_t i = 0;
-    for (; i + 3 <= count; i += 3) {
-        const std::uint32_t group =
-            (std::uint32_t{bytes[i]} << 16) | (std::uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
-        out[0] = Mime64Alphabet[group >> 18];
-        out[1] = Mime64Alphabet[(group >> 12) & 0x3F];
-        out[2] = Mime64Alphabet[(group >> 6) & 0x3F];
-        out[3] = Mime64Alphabet[group & 0x3F];
-        out += 4;
+    const std::size_t groups = count / 3;
+    for (std::size_t k = 0; k < groups; ++k) {
+        StoreMime64Group(Mime64Group(bytes + 3 * k), out + 4 * k);
     }
-    const std::size_t rest = count - i;
-    if (rest > 0) {
-        std::uint32_t group = std::uint32_t{bytes[i]} << 16;
-        if (rest == 2) {
-            group |= std::uint32_t{bytes[i + 1]} << 8;
-        }
-        out[0] = Mime64Alphabet[group >> 18];
-        out[1] = Mime64Alphabet[(group >> 12) & 0x3F];
-        out[2] = rest == 2 ? Mime64Alphabet[(group >> 6) & 0x3F] : Mime64Padding;
-        out[3] = Mime64Padding;
+    if (count % 3 != 0) {
+        StoreMime64Tail(bytes + 3 * groups, count % 3, out + 4 * groups);
     }
     return text;
+}
+
+// From the back: group k reads bytes 3k to 3k + 2 and writes characters 4k to 4k + 3, which
+// never reach the bytes of an earlier group still to be read.
+void Mime64ToTextInPlace(std::string& buffer) {
+    const std::size_t count = buffer.size();
+    const std::size_t textSize = Mime64TextSize(count);
+    if (buffer.capacity() < textSize) {
+        std::string larger;
+        larger.reserve(textSize);
+        larger.assign(buffer);
+        WipeText(buffer);
+        buffer.swap(larger);
+    }
+    buffer.resize(textSize);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(buffer.data());
+    const std::size_t groups = count / 3;
+    if (count % 3 != 0) {
+        const std::uint8_t tail[2] = {bytes[3 * groups],
+                                      count % 3 == 2 ? bytes[3 * groups + 1] : std::uint8_t{0}};
+        StoreMime64Tail(tail, count % 3, buffer.data() + 4 * groups);
+    }
+    for (std::size_t k = groups; k-- > 0;) {
+        StoreMime64Group(Mime64Group(bytes + 3 * k), buffer.data() + 4 * k);
+    }
 }
 
 constexpr std::array<std::int8_t, 256> Mime64DecodeTable() {
@@ -172,18 +225,31 @@ std::string Mime64FromText(const void* text, std::size_t count) {
     return bytes;
 }
 
+void CopyInPlace(std::string&) {}
+
 const TFormatClass FormatCopy{
-    {"TFormat_Copy"}, CopyToText, CopyToText, AcceptsEveryText, {},
+    {"TFormat_Copy"}, CopyToText, CopyToText, AcceptsEveryText, {}, CopyInPlace,
 };
 const TFormatClass FormatHex{
-    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText, HexAlphabet,
+    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText, HexAlphabet, nullptr,
 };
 // Inherits the hexadecimal validity test, applied to its own character table.
 const TFormatClass FormatMime64{
-    {"TFormat_MIME64"}, Mime64ToText, Mime64FromText, AcceptsAlphabetText, Mime64Alphabet,
+    {"TFormat_MIME64"},  Mime64ToText,   Mime64FromText,
+    AcceptsAlphabetText, Mime64Alphabet, Mime64ToTextInPlace,
 };
 
 }  // namespace
+
+void TFormatClass::EncodeInPlace(std::string& buffer) const {
+    if (ToTextInPlaceFn != nullptr) {
+        ToTextInPlaceFn(buffer);
+        return;
+    }
+    std::string text = ToText(buffer.data(), buffer.size());
+    WipeText(buffer);
+    buffer.swap(text);
+}
 
 const TFormatClass* TFormat_Copy::ClassRef() {
     return &FormatCopy;

@@ -13,11 +13,13 @@ struct TFormatClass : TCryptClass {
     using ToTextOp = std::string (*)(const void* data, std::size_t count);
     using FromTextOp = std::string (*)(const void* text, std::size_t count);
     using AcceptsTextOp = bool (*)(const TFormatClass& self, const void* text, std::size_t count);
+    using InPlaceOp = void (*)(std::string& buffer);
 
     ToTextOp ToTextFn;
     FromTextOp FromTextFn;
     AcceptsTextOp AcceptsTextFn;
     std::string_view AlphabetChars;  // empty for formats without a character table
+    InPlaceOp ToTextInPlaceFn;       // null: through a second buffer
 
     std::string ToText(const void* data, std::size_t count) const { return ToTextFn(data, count); }
     std::string FromText(const void* text, std::size_t count) const {
@@ -34,6 +36,11 @@ struct TFormatClass : TCryptClass {
     }
     std::string Decode(std::string_view text) const { return FromText(text.data(), text.size()); }
     bool AcceptsText(std::string_view text) const { return AcceptsText(text.data(), text.size()); }
+
+    // Replaces the bytes of `buffer` by their text, within the buffer's storage when its
+    // capacity allows. The bytes never survive in released memory: a second buffer, where
+    // one is needed, takes over only after the first was wiped.
+    void EncodeInPlace(std::string& buffer) const;
 };
 
 // Bytes unchanged.
