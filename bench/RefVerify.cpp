@@ -10,9 +10,9 @@
 // the signed text, then AES-256 in block chaining with an 8-bit feedback tail, base64, SHA-1.
 //
 // The log signature hashes its base64 text in one piece, and the signing devices count a piece
-// of 2^25 bytes or more with (length >> 25) added to the high word of the bit counter. SHA1_*
-// lets us reproduce that by adjusting the counter before the final block; --plain-sha1 instead
-// takes EVP's digest of the same bytes, which gives the same verdict only below 2^25 bytes.
+// of n bytes with (n >> 25) instead of (n >> 29) added to the high word of the bit counter.
+// SHA1_* lets us reproduce that by adjusting the counter before the final block; --plain-sha1
+// instead takes EVP's digest of the same bytes, the same verdict only below 2^25 bytes.
 
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <fcntl.h>
@@ -222,8 +222,10 @@ std::array<unsigned char, 20> HashText(const std::string& text, bool plainSha1) 
     SHA_CTX context;
     SHA1_Init(&context);
     SHA1_Update(&context, text.data(), text.size());
-    // The counter surplus of one piece of 2^25 bytes or more (see the top of this file).
-    context.Nh += static_cast<SHA_LONG>(text.size() >> 25);
+    // The counter of one piece (see the top of this file): SHA1_Update added the carry out of
+    // the low word and (length >> 29) to the high word, the signing devices add the carry and
+    // (length >> 25).
+    context.Nh += static_cast<SHA_LONG>((text.size() >> 25) - (text.size() >> 29));
     SHA1_Final(digest.data(), &context);
     return digest;
 }
