@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 DEMO       := samples/demo-gsmr.ktz
 
-.PHONY: all deps configure build run test test-asan bench fuzz format clean
+.PHONY: all deps configure build run test test-asan bench fuzz fuzz-smoke format clean
 
 all: build
 
@@ -41,6 +41,10 @@ bench: deps
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVA_BUILD_FUZZ=ON -DNORVA_BUILD_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Every fuzz target for a few seconds under ASan + UBSan (about a minute in all).
+fuzz-smoke: fuzz
+	@fuzz/run-fuzz $(FUZZ_BUILD) -max_total_time=6
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
