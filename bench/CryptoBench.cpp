@@ -1,16 +1,20 @@
 // Throughput of the signature cryptography beside OpenSSL. Each "Ours" benchmark has an
-// "OpenSSL" twin of the same name doing the same work; bench/run-crypto-bench prints ratios.
+// "OpenSSL" twin of the same name doing the same work, and a "Portable" twin running our code
+// with the processor's AES and SHA instructions turned off; bench/run-crypto-bench prints
+// ratios.
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Cipher.h"
+#include "CryptAccel.h"
 #include "CryptCipher.h"
 #include "CryptFmt.h"
 #include "CryptHash.h"
@@ -168,6 +172,35 @@ void OpenSSL_SignText(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
+// --- Wiping -------------------------------------------------------------------------------
+
+// The four wipe passes beside one plain fill of the same buffer.
+void Ours_Wipe(benchmark::State& state) {
+    std::string data = TestData(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        WipeBuffer(data.data(), static_cast<std::ptrdiff_t>(data.size()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void OneFill_Wipe(benchmark::State& state) {
+    std::string data = TestData(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        std::memset(data.data(), 0, data.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+// Our code on the portable path: the same benchmark with the instructions turned off.
+template <void (*Benchmark)(benchmark::State&)>
+void Portable(benchmark::State& state) {
+    CryptAccel::SetEnabled(false);
+    Benchmark(state);
+    CryptAccel::SetEnabled(true);
+}
+
 // With repetitions, the fastest repetition is the one least disturbed by other work on the
 // machine; ratios are taken from it.
 double Fastest(const std::vector<double>& values) {
@@ -176,14 +209,25 @@ double Fastest(const std::vector<double>& values) {
 
 #define NORVA_BENCH(name) BENCHMARK(name)->ComputeStatistics("min", Fastest)
 
+#define NORVA_PORTABLE_BENCH(name)            \
+    BENCHMARK_TEMPLATE(Portable, Ours_##name) \
+        ->Name("Portable_" #name)             \
+        ->ComputeStatistics("min", Fastest)
+
 NORVA_BENCH(Ours_Sha1)->Arg(MiB);
+NORVA_PORTABLE_BENCH(Sha1)->Arg(MiB);
 NORVA_BENCH(OpenSSL_Sha1)->Arg(MiB);
 NORVA_BENCH(Ours_RijndaelBlock);
+NORVA_PORTABLE_BENCH(RijndaelBlock);
 NORVA_BENCH(OpenSSL_RijndaelBlock);
 NORVA_BENCH(Ours_CBCx)->Arg(MiB)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
+NORVA_PORTABLE_BENCH(CBCx)->Arg(MiB)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
 NORVA_BENCH(OpenSSL_CBCx)->Arg(MiB)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
 NORVA_BENCH(Ours_SignText)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
+NORVA_PORTABLE_BENCH(SignText)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
 NORVA_BENCH(OpenSSL_SignText)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
+NORVA_BENCH(Ours_Wipe)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
+NORVA_BENCH(OneFill_Wipe)->Arg(64 * MiB)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
