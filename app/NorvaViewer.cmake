@@ -9,6 +9,8 @@ add_library(norva_window STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/NorvaViewerUnit.h
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowText.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowText.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/WindowTextView.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/WindowTextView.h
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowWidgets.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowWidgets.h
   ${NORVA_RESOURCES}/NorvaViewerUnit.ui

@@ -8,16 +8,20 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 #include <exception>
 
+#include "CellCsv.h"
 #include "LogLoader.h"
 #include "MonitorGraphics.h"
 #include "WindowText.h"
+#include "WindowTextView.h"
 #include "WindowWidgets.h"
 #include "ui_NorvaViewerUnit.h"
 
@@ -83,6 +87,20 @@ QString PathText(const std::filesystem::path& path) {
 }
 
 const QString UnknownErrorText = QStringLiteral("Unknown error");
+const QString SaveChartText = QStringLiteral("Save chart as PNG\u2026");
+const QString ExportCsvText = QStringLiteral("Export cells as CSV\u2026");
+
+// Writes through a temporary file that replaces the target only when complete, so that a
+// failed write never leaves half a file where the user pointed.
+template <typename Write>
+void WriteChosenFile(const QString& path, Write&& write) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
+        throw std::runtime_error(QStringLiteral("The file %1 could not be written: %2")
+                                     .arg(path, file.errorString())
+                                     .toStdString());
+    }
+}
 
 }  // namespace
 
@@ -95,6 +113,10 @@ TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
     Selectors_ = {Ui_->rb0, Ui_->rb1, Ui_->rb2, Ui_->rb3, Ui_->rb4, Ui_->rb5, Ui_->rb6, Ui_->rb7};
     ApplyWindowLook();
     ChooseLogFile = [this] { return RunOpenDialog(); };
+    ChooseSaveFile = [this](const QString& caption, const QString& suggested,
+                            const QString& filter) {
+        return RunSaveDialog(caption, suggested, filter);
+    };
     ShowError = [this](const QString& message) { ShowErrorBox(message); };
     Loader_ = std::make_unique<TLogLoader>(*this);
     ConnectControls();
@@ -137,6 +159,15 @@ void TfmNorvaViewer::ConnectControls() {
             }
         });
     }
+    for (TWindowPaintBox* chart : {Ui_->pbPolarChart, Ui_->pbNeighborChart}) {
+        chart->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(chart, &QWidget::customContextMenuRequested, this,
+                [this, chart](QPoint at) { ShowMenu(ChartMenu(*chart), *chart, at); });
+    }
+    Ui_->mmFileContent->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Ui_->mmFileContent, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        ShowMenu(FileContentMenu(), *Ui_->mmFileContent->viewport(), at);
+    });
     Ui_->pbPolarChart->OnPaint = [this] {
         RunPaintHandler([this] { Loader_->pbPolarChartPaint(); });
     };
@@ -221,7 +252,7 @@ void TfmNorvaViewer::btExitClick() {
 
 void TfmNorvaViewer::WMDropFiles(const QStringList& paths) {
     const TWaitCursor waiting;
-    Ui_->mmFileContent->clear();
+    Ui_->mmFileContent->Clear();
     // The whole path is used, however long: the file system allows far more than
     // 255 characters and a cut path would name another file or none.
     if (!paths.isEmpty()) {
@@ -234,6 +265,8 @@ void TfmNorvaViewer::rbXClick(int index) {
 }
 
 void TfmNorvaViewer::LoadLogFile(const QString& path) {
+    // Every way in (Open, drop, command line) waits here; a large log takes seconds.
+    const TWaitCursor waiting;
     Loader_->LoadLogFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
 }
 
@@ -250,20 +283,88 @@ QString TfmNorvaViewer::RunOpenDialog() {
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
+QString TfmNorvaViewer::RunSaveDialog(const QString& caption, const QString& suggested,
+                                      const QString& filter) {
+    QFileDialog dialog(this, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+// Beside the log, named after it: demo.ktz gives demo-polar.png, demo.csv and so on.
+QString TfmNorvaViewer::SuggestedPath(const QString& suffix) const {
+    const QFileInfo log(LoadedPath_);
+    return log.dir().filePath(log.completeBaseName() + suffix);
+}
+
+void TfmNorvaViewer::ShowMenu(std::unique_ptr<QMenu> menu, QWidget& owner, QPoint at) {
+    menu->exec(owner.mapToGlobal(at));
+}
+
+std::unique_ptr<QMenu> TfmNorvaViewer::ChartMenu(TWindowPaintBox& chart) {
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* save = menu->addAction(SaveChartText);
+    save->setEnabled(Loader_->State().DataLoaded && !chart.Image().isNull());
+    connect(save, &QAction::triggered, this,
+            [this, &chart] { RunHandler([this, &chart] { SaveChartImage(chart); }); });
+    return menu;
+}
+
+std::unique_ptr<QMenu> TfmNorvaViewer::FileContentMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    TLazyTextView& content = *Ui_->mmFileContent;
+    QAction* copy = menu->addAction(QStringLiteral("&Copy"));
+    copy->setEnabled(content.HasSelection());
+    connect(copy, &QAction::triggered, this, [&content] { content.CopySelection(); });
+    QAction* exportCsv = menu->addAction(ExportCsvText);
+    exportCsv->setEnabled(Loader_->State().DataLoaded);
+    connect(exportCsv, &QAction::triggered, this,
+            [this] { RunHandler([this] { ExportCellsCsv(); }); });
+    return menu;
+}
+
+void TfmNorvaViewer::SaveChartImage(TWindowPaintBox& chart) {
+    const bool polar = &chart == Ui_->pbPolarChart;
+    const QString suffix =
+        polar ? QStringLiteral("-polar.png")
+              : QStringLiteral("-direction%1.png").arg(std::max(0, Loader_->SelectedDirection()));
+    const QString path =
+        ChooseSaveFile(SaveChartText, SuggestedPath(suffix), QStringLiteral("PNG images (*.png)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const QImage image = chart.Image();
+    WriteChosenFile(path, [&image](QSaveFile& file) { return image.save(&file, "PNG"); });
+}
+
+void TfmNorvaViewer::ExportCellsCsv() {
+    const QString path = ChooseSaveFile(ExportCsvText, SuggestedPath(QStringLiteral(".csv")),
+                                        QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::string csv =
+        CellCsvHeader() +
+        CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(), Loader_->Verdict());
+    WriteChosenFile(path, [&csv](QSaveFile& file) {
+        return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
+               static_cast<qint64>(csv.size());
+    });
+}
+
 void TfmNorvaViewer::ShowErrorBox(const QString& message) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, message, QMessageBox::Ok, this);
     box.exec();
 }
 
 void TfmNorvaViewer::SetFileContent(const std::vector<std::string>& lines) {
-    QString text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            text += QLatin1Char('\n');
-        }
-        text += DecodeWindows1252(lines[i]);
-    }
-    Ui_->mmFileContent->setPlainText(text);
+    Ui_->mmFileContent->SetLines(lines);
 }
 
 void TfmNorvaViewer::SetFileContentColor(const QColor& color) {
@@ -276,6 +377,7 @@ void TfmNorvaViewer::SetFileContentColor(const QColor& color) {
 
 void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
     const QString name = PathText(path);
+    LoadedPath_ = name;
     SetAutoSizedText(*Ui_->lbLogfileName, name);
     // The label stops at 310 pixels; the whole path stays readable here.
     Ui_->lbLogfileName->setToolTip(name);

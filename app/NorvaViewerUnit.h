@@ -9,8 +9,10 @@
 
 #include "LogView.h"
 
+class QMenu;
 class QRadioButton;
 class TLogLoader;
+class TWindowPaintBox;
 namespace Ui {
 class TfmNorvaViewer;
 }
@@ -31,6 +33,10 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     // ChooseLogFile returns the chosen path, or an empty text when cancelled.
     std::function<QString()> ChooseLogFile;
     std::function<void(const QString& message)> ShowError;
+    // ChooseSaveFile(caption, suggested path, filter) returns where to write, or an empty
+    // text when cancelled. Nothing is ever written anywhere else.
+    std::function<QString(const QString& caption, const QString& suggested, const QString& filter)>
+        ChooseSaveFile;
 
     // Handlers.
     void btOpenClick();
@@ -38,6 +44,13 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void WMDropFiles(const QStringList& paths);
 
     TLogLoader& Loader() { return *Loader_; }
+
+    // The context menus: "Save chart as PNG…" on either chart; "Copy" and "Export cells as
+    // CSV…" on the text box. Returned unopened, so that tests can trigger their actions.
+    std::unique_ptr<QMenu> ChartMenu(TWindowPaintBox& chart);
+    std::unique_ptr<QMenu> FileContentMenu();
+    void SaveChartImage(TWindowPaintBox& chart);
+    void ExportCellsCsv();
 
     // ILogView
     void SetFileContent(const std::vector<std::string>& lines) override;
@@ -65,6 +78,9 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void ConnectControls();
     void ApplyWindowLook();
     QString RunOpenDialog();
+    QString RunSaveDialog(const QString& caption, const QString& suggested, const QString& filter);
+    QString SuggestedPath(const QString& suffix) const;
+    void ShowMenu(std::unique_ptr<QMenu> menu, QWidget& owner, QPoint at);
     void ShowErrorBox(const QString& message);
     template <typename Handler>
     void RunHandler(Handler&& handler);
@@ -75,6 +91,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     std::array<QRadioButton*, 8> Selectors_{};
     std::unique_ptr<TLogLoader> Loader_;
     QString StartFile_;
+    QString LoadedPath_;
     QPalette NormalContentPalette_;
     bool Shown_ = false;
     bool CheckingFromCode_ = false;

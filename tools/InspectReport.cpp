@@ -1,9 +1,8 @@
 #include "InspectReport.h"
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 
+#include "CellCsv.h"
 #include "CellTextLines.h"
 #include "Cp1252.h"
 #include "HeadlessView.h"
@@ -110,6 +109,8 @@ void WriteDirectionJson(std::ostream& out, const TDirectionReport& d, bool last)
     out << (d.Neighbors.empty() ? "]" : "\n      ]") << "\n    }" << (last ? "\n" : ",\n");
 }
 
+}  // namespace
+
 void WriteFileJson(std::ostream& out, const TFileReport& r) {
     out << "{\n  \"file\": ";
     WriteJsonString(out, r.File);
@@ -138,6 +139,8 @@ void WriteFileJson(std::ostream& out, const TFileReport& r) {
     }
     out << "  ]\n}";
 }
+
+namespace {
 
 std::string LevelsText(const std::array<int32_t, 4>& levels) {
     std::string text;
@@ -187,38 +190,6 @@ int ExitStatusOf(const TFileReport& report) {
     return *report.Verdict == TSignatureVerdict::NotValid ? 1 : 0;
 }
 
-std::string IsoTimeText(TDateTime time) {
-    using namespace std::chrono;
-    constexpr int64_t secondsPerDay = 86400;
-    const int64_t total = std::llround(time * secondsPerDay);
-    int64_t day = total / secondsPerDay;
-    int64_t second = total % secondsPerDay;
-    if (second < 0) {
-        second += secondsPerDay;
-        --day;
-    }
-    const year_month_day date{sys_days{1899y / December / 30} + days{day}};
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
-                  static_cast<int>(second % 60));
-    return text;
-}
-
-void WriteJson(std::ostream& out, const std::vector<TFileReport>& reports, bool asArray) {
-    if (asArray) {
-        out << "[\n";
-    }
-    for (size_t i = 0; i < reports.size(); ++i) {
-        WriteFileJson(out, reports[i]);
-        out << (asArray && i + 1 < reports.size() ? ",\n" : "\n");
-    }
-    if (asArray) {
-        out << "]\n";
-    }
-}
-
 void WriteSummary(std::ostream& out, const TFileReport& r) {
     out << r.File << '\n';
     out << "  signature:        " << VerdictLine(r) << '\n';
@@ -236,4 +207,37 @@ void WriteSummary(std::ostream& out, const TFileReport& r) {
             out << "    " << line << '\n';
         }
     }
+}
+
+void WriteBatchLine(std::ostream& out, const TFileReport& r) {
+    out << r.File << ": ";
+    if (r.Error) {
+        out << "error: " << *r.Error << '\n';
+    } else if (r.Verdict) {
+        out << VerdictText(*r.Verdict) << '\n';
+    } else {
+        out << "not checked, software version " << r.State.SoftwareVersion << " is below 790\n";
+    }
+}
+
+void TBatchCounts::Add(const TFileReport& report) {
+    ++Files;
+    if (report.Error) {
+        ++Errors;
+    } else if (!report.Verdict) {
+        ++NotChecked;
+    } else if (*report.Verdict == TSignatureVerdict::Valid) {
+        ++Ok;
+    } else if (*report.Verdict == TSignatureVerdict::NotValid) {
+        ++NotValid;
+    } else {
+        ++NotInterpretable;
+    }
+}
+
+std::string TBatchCounts::Text() const {
+    return std::to_string(Files) + (Files == 1 ? " file: " : " files: ") + std::to_string(Ok) +
+           " OK, " + std::to_string(NotValid) + " NOT VALID, " + std::to_string(NotInterpretable) +
+           " could not be interpreted, " + std::to_string(NotChecked) + " not checked, " +
+           std::to_string(Errors) + (Errors == 1 ? " error" : " errors");
 }

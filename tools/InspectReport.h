@@ -43,8 +43,22 @@ TFileReport MakeFileReport(const std::string& file, const std::optional<std::str
 // Exit status contribution of one file: 0 OK, 1 not valid, 2 not judged, 3 load error.
 int ExitStatusOf(const TFileReport& report);
 
-// "YYYY-MM-DDThh:mm:ss", to the nearest second.
-std::string IsoTimeText(TDateTime time);
+// One file's JSON document, without a line end after its closing brace.
+void WriteFileJson(std::ostream& out, const TFileReport& report);
+// "PATH: verdict" (or why there is none) and a line end.
+void WriteBatchLine(std::ostream& out, const TFileReport& report);
 
-void WriteJson(std::ostream& out, const std::vector<TFileReport>& reports, bool asArray);
+// The closing count of a batch:
+// "5 files: 2 OK, 1 NOT VALID, 1 could not be interpreted, 0 not checked, 1 error".
+struct TBatchCounts {
+    void Add(const TFileReport& report);
+    std::string Text() const;
+
+    size_t Files = 0;
+    size_t Ok = 0;
+    size_t NotValid = 0;
+    size_t NotInterpretable = 0;
+    size_t NotChecked = 0;
+    size_t Errors = 0;
+};
 void WriteSummary(std::ostream& out, const TFileReport& report);

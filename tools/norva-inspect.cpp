@@ -1,32 +1,58 @@
-// norva-inspect: runs the viewer's loader without a window and reports what it found.
+// norva-inspect: runs the viewer's loader without a window and reports what it found, for
+// one log or for whole folders of them.
 
 #include <QString>
 #include <algorithm>
+#include <charconv>
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "BatchInputs.h"
+#include "BatchRun.h"
+#include "CellCsv.h"
 #include "HeadlessView.h"
 #include "InspectReport.h"
 #include "LogLoader.h"
+#include "MonitorGraphics.h"
 
 namespace {
 
 constexpr int UsageError = 64;
 constexpr int LoadError = 3;
+constexpr unsigned MaxJobs = 1024;
 
 const char* const UsageText =
-    "usage: norva-inspect [--json] [--polar FILE.png] [--direction N --bars FILE.png] FILE...\n"
-    "  --json          print one JSON document per file (an array for several files)\n"
-    "  --polar PNG     write the polar chart of the file\n"
+    "usage: norva-inspect [--json | --csv] [-r] [-j N] [--progress]\n"
+    "                     [--polar FILE.png] [--direction N --bars FILE.png] PATH...\n"
+    "  PATH            a log file, or a folder: its .ktz files (any letter case), sorted\n"
+    "  -r, --recursive also the .ktz files of every folder below a folder PATH\n"
+    "  -j, --jobs N    check N files at a time (default: one per processor); each load\n"
+    "                  holds its file in memory several times over\n"
+    "  --progress      show \"checked K/N\" on standard error (shown anyway on a terminal\n"
+    "                  once a run takes more than a moment)\n"
+    "  --json          one JSON document per file (an array for several files or a folder)\n"
+    "  --csv           one row per received cell: the serving cell of every direction with\n"
+    "                  data and each of its neighbours that has a level; columns file,\n"
+    "                  direction, time, cell, channel, level_dbm, network, lac, ci, c1, c2,\n"
+    "                  b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty\n"
+    "  --polar PNG     write the polar chart (one log file only)\n"
     "  --bars PNG      write the bar chart of the selected direction, or of --direction N\n"
+    "Without --json or --csv a single log file gets a summary; several files or a folder get\n"
+    "one line per file in the order given and a closing count.\n"
     "exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
     "interpretable, 3 a load failed, 64 usage error; the highest applies\n";
 
 struct TOptions {
     bool Json = false;
+    bool Csv = false;
+    bool Recursive = false;
+    bool Progress = false;
+    unsigned Jobs = 0;  // 0: one per processor
     std::optional<std::string> PolarPng;
     std::optional<std::string> BarsPng;
     std::optional<int> Direction;
@@ -43,6 +69,27 @@ int ParseDirection(const std::string& text) {
         return text[0] - '0';
     }
     throw EUsage("--direction takes a direction number from 0 to 7");
+}
+
+unsigned ParseJobs(const std::string& text) {
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > MaxJobs) {
+        throw EUsage("-j takes a number of threads from 1 to " + std::to_string(MaxJobs));
+    }
+    return jobs;
+}
+
+void CheckCombinations(const TOptions& options) {
+    if (options.Files.empty()) {
+        throw EUsage("no log file given");
+    }
+    if (options.Json && options.Csv) {
+        throw EUsage("--json and --csv exclude each other");
+    }
+    if (options.Direction && !options.BarsPng) {
+        throw EUsage("--direction needs --bars");
+    }
 }
 
 TOptions ParseArguments(int argc, char** argv) {
@@ -62,6 +109,16 @@ TOptions ParseArguments(int argc, char** argv) {
             optionsEnded = true;
         } else if (arg == "--json") {
             options.Json = true;
+        } else if (arg == "--csv") {
+            options.Csv = true;
+        } else if (arg == "-r" || arg == "--recursive") {
+            options.Recursive = true;
+        } else if (arg == "--progress") {
+            options.Progress = true;
+        } else if (arg == "-j" || arg == "--jobs") {
+            options.Jobs = ParseJobs(value());
+        } else if (arg.starts_with("-j")) {
+            options.Jobs = ParseJobs(arg.substr(2));
         } else if (arg == "--polar") {
             options.PolarPng = value();
         } else if (arg == "--bars") {
@@ -72,15 +129,7 @@ TOptions ParseArguments(int argc, char** argv) {
             throw EUsage("unknown option " + arg);
         }
     }
-    if (options.Files.empty()) {
-        throw EUsage("no log file given");
-    }
-    if (options.Direction && !options.BarsPng) {
-        throw EUsage("--direction needs --bars");
-    }
-    if ((options.PolarPng || options.BarsPng) && options.Files.size() > 1) {
-        throw EUsage("--polar and --bars take exactly one log file");
-    }
+    CheckCombinations(options);
     return options;
 }
 
@@ -97,60 +146,151 @@ bool SavePng(const QImage& image, const std::string& path) {
     return false;
 }
 
-// Loads one file with a loader of its own, so that no file's result depends on another's.
-TFileReport InspectFile(const std::string& file, const TOptions& options, int& status) {
+struct TFileOutcome {
+    TFileReport Report;
+    std::string CsvRows;
+    int Status = 0;
+};
+
+// Loads one file with a loader and a view of its own, so that no file's result depends on
+// another's and files can load on several threads at once.
+TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
     THeadlessView view;
     TLogLoader loader(view);
     view.ForgetSelectorPlacements();
-    std::optional<std::string> error;
-    try {
-        loader.LoadLogFile(file);
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+    std::optional<std::string> error = input.Problem;
+    if (!error) {
+        try {
+            loader.LoadLogFile(input.Path);
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+        }
     }
-    TFileReport report = MakeFileReport(Utf8FromArgument(file), error, loader, view);
-    status = std::max(status, ExitStatusOf(report));
+    TFileOutcome outcome;
+    outcome.Report = MakeFileReport(Utf8FromArgument(input.Path.native()), error, loader, view);
+    outcome.Status = ExitStatusOf(outcome.Report);
+    if (options.Csv && !error) {
+        outcome.CsvRows =
+            CellCsvRows(outcome.Report.File, loader.DirectionSlots(), loader.Verdict());
+    }
     if (options.PolarPng && !SavePng(view.PolarBox.Image(), *options.PolarPng)) {
-        status = std::max(status, LoadError);
+        outcome.Status = std::max(outcome.Status, LoadError);
     }
     if (options.BarsPng) {
         if (options.Direction) {
             loader.rbXClick(*options.Direction);
         }
         if (!SavePng(view.NeighborBox.Image(), *options.BarsPng)) {
-            status = std::max(status, LoadError);
+            outcome.Status = std::max(outcome.Status, LoadError);
         }
     }
-    return report;
+    return outcome;
+}
+
+// Never lets an error out of a worker thread: whatever goes wrong becomes that file's error.
+TFileOutcome InspectFileSafely(const TBatchInput& input, const TOptions& options) {
+    try {
+        return InspectFile(input, options);
+    } catch (const std::exception& e) {
+        TFileOutcome outcome;
+        outcome.Report.File = Utf8FromArgument(input.Path.native());
+        outcome.Report.Error = e.what();
+        outcome.Status = LoadError;
+        return outcome;
+    }
+}
+
+// Prints each file's result as it comes, in input order.
+class TBatchPrinter {
+  public:
+    TBatchPrinter(const TOptions& options, bool batch) : Options_(options), Batch_(batch) {}
+
+    void Begin() {
+        if (Options_.Csv) {
+            std::cout << CellCsvHeader();
+        } else if (Options_.Json && Batch_) {
+            std::cout << "[\n";
+        }
+    }
+
+    void Print(const TFileOutcome& outcome) {
+        Status_ = std::max(Status_, outcome.Status);
+        Counts_.Add(outcome.Report);
+        if (Options_.Csv) {
+            std::cout << outcome.CsvRows;
+            if (outcome.Report.Error) {
+                std::cerr << "norva-inspect: " << outcome.Report.File << ": "
+                          << *outcome.Report.Error << '\n';
+            }
+        } else if (Options_.Json) {
+            std::cout << (Counts_.Files > 1 ? ",\n" : "");
+            WriteFileJson(std::cout, outcome.Report);
+        } else if (Batch_) {
+            WriteBatchLine(std::cout, outcome.Report);
+        } else {
+            WriteSummary(std::cout, outcome.Report);
+        }
+        std::cout.flush();
+    }
+
+    int End() {
+        if (Options_.Json) {
+            std::cout << (Batch_ ? "\n]\n" : "\n");
+        } else if (!Options_.Csv && Batch_) {
+            std::cout << Counts_.Text() << '\n';
+        }
+        return Status_;
+    }
+
+  private:
+    const TOptions& Options_;
+    bool Batch_;
+    TBatchCounts Counts_;
+    int Status_ = 0;
+};
+
+int Run(const TOptions& options) {
+    const std::vector<TBatchInput> inputs = ExpandBatchInputs(options.Files, options.Recursive);
+    std::error_code folder;
+    const bool batch = inputs.size() != 1 || options.Files.size() != 1 ||
+                       std::filesystem::is_directory(options.Files.front(), folder);
+    if ((options.PolarPng || options.BarsPng) && batch) {
+        throw EUsage("--polar and --bars take exactly one log file");
+    }
+    // The band images are shared by every chart; loaded here, before any worker starts, no
+    // two threads race to load them.
+    if (!BandImagesLoaded()) {
+        LoadBandImages();
+    }
+    const unsigned jobs =
+        options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::optional<TFileOutcome>> outcomes(inputs.size());
+    TBatchPrinter printer(options, batch);
+    TProgress progress(inputs.size(), options.Progress);
+    printer.Begin();
+    RunInOrder(
+        inputs.size(), jobs, [&](size_t i) { outcomes[i] = InspectFileSafely(inputs[i], options); },
+        [&](size_t i) {
+            progress.Clear();
+            printer.Print(*outcomes[i]);
+            outcomes[i].reset();
+        },
+        [&](size_t done) { progress.Tick(done); });
+    progress.Finish(inputs.size());
+    return printer.End();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    TOptions options;
     try {
         if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
             std::cout << UsageText;
             return 0;
         }
-        options = ParseArguments(argc, argv);
+        return Run(ParseArguments(argc, argv));
     } catch (const EUsage& e) {
         std::cerr << "norva-inspect: " << e.what() << '\n' << UsageText;
         return UsageError;
     }
-    int status = 0;
-    std::vector<TFileReport> reports;
-    for (const std::string& file : options.Files) {
-        reports.push_back(InspectFile(file, options, status));
-        if (!options.Json) {
-            if (reports.size() > 1) {
-                std::cout << '\n';
-            }
-            WriteSummary(std::cout, reports.back());
-        }
-    }
-    if (options.Json) {
-        WriteJson(std::cout, reports, reports.size() > 1);
-    }
-    return status;
 }

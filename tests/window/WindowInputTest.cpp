@@ -106,7 +106,7 @@ TEST_F(WindowInput, FailedDropClearsTextRestoresCursorThenReports) {
               QString::fromUtf8("Datei %1 kann nicht geöffnet werden").arg(missing));
     EXPECT_EQ(cursorsWhileReporting, QList<const QCursor*>{nullptr});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(Control<QPlainTextEdit>("mmFileContent").toPlainText().isEmpty());
+    EXPECT_TRUE(Control<TLazyTextView>("mmFileContent").toPlainText().isEmpty());
     EXPECT_FALSE(Window->Loader().State().DataLoaded);
 }
 

@@ -68,7 +68,7 @@ TEST_F(WindowLayout, BeforeAnyLoadChartsStayBlankAndSelectorsAreOff) {
         EXPECT_EQ(Selector(index).pos(), DefaultSelectorCorners[index]) << index;
     }
     EXPECT_EQ(CheckedSelector(), -1);
-    EXPECT_TRUE(Control<QPlainTextEdit>("mmFileContent").toPlainText().isEmpty());
+    EXPECT_TRUE(Control<TLazyTextView>("mmFileContent").toPlainText().isEmpty());
     EXPECT_EQ(ContentColor(), QColor(Qt::white));
     EXPECT_TRUE(Errors.isEmpty());
 }

@@ -68,7 +68,7 @@ TEST_P(SampleDisplay, ShowsTheKnownAnswer) {
 
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
     EXPECT_EQ(LabelText("lbLogfileName"), path);
-    EXPECT_EQ(Control<QPlainTextEdit>("mmFileContent").toPlainText().split('\n'), FileLines(path));
+    EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText().split('\n'), FileLines(path));
     const QJsonValue verdict = expected["verdict"];
     EXPECT_EQ(LabelText("lbCheckResult"), verdict.isNull() ? "..." : verdict.toString());
     EXPECT_EQ(ContentColor(), VerdictColor(verdict));
@@ -120,7 +120,7 @@ TEST_F(WindowLoad, MissingOrFolderArgumentOpensAnEmptySilentWindow) {
         MakeWindow(argument);
         ShowWindow();
         EXPECT_EQ(LabelText("lbLogfileName"), "...") << argument.toStdString();
-        EXPECT_TRUE(Control<QPlainTextEdit>("mmFileContent").toPlainText().isEmpty());
+        EXPECT_TRUE(Control<TLazyTextView>("mmFileContent").toPlainText().isEmpty());
         EXPECT_TRUE(Errors.isEmpty());
     }
 }
@@ -130,18 +130,18 @@ TEST_F(WindowLoad, TextBoxDecodesWindows1252) {
     const QString path = WriteFile(dir, "codepage.ktz", "K\xF6ln \x80 \x81\x9F\r\nend\r\n");
     MakeWindow();
     OpenThroughDialog(path);
-    EXPECT_EQ(Control<QPlainTextEdit>("mmFileContent").toPlainText(),
+    EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText(),
               QString::fromUtf8("K\u00F6ln \u20AC \u0081\u0178\nend"));
 }
 
 TEST_F(WindowLoad, CancelledDialogChangesNothing) {
     MakeWindow();
     OpenThroughDialog(SamplePath("tampered.ktz"));
-    const QString text = Control<QPlainTextEdit>("mmFileContent").toPlainText();
+    const QString text = Control<TLazyTextView>("mmFileContent").toPlainText();
     const QImage bars = ShownImage(Control<QWidget>("pbNeighborChart"));
     OpenThroughDialog(QString());
     EXPECT_EQ(DialogRuns, 2);
-    EXPECT_EQ(Control<QPlainTextEdit>("mmFileContent").toPlainText(), text);
+    EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText(), text);
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is NOT VALID");
     EXPECT_EQ(ShownImage(Control<QWidget>("pbNeighborChart")), bars);
     EXPECT_TRUE(Window->Loader().State().DataLoaded);
@@ -151,7 +151,7 @@ TEST_F(WindowLoad, FailedOpenIsReportedAndLeavesNothingHalfDrawn) {
     MakeWindow();
     ShowWindow();
     OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
-    const QString text = Control<QPlainTextEdit>("mmFileContent").toPlainText();
+    const QString text = Control<TLazyTextView>("mmFileContent").toPlainText();
     const QString missing = SamplePath("gone.ktz");
     OpenThroughDialog(missing);
 
@@ -159,7 +159,7 @@ TEST_F(WindowLoad, FailedOpenIsReportedAndLeavesNothingHalfDrawn) {
     EXPECT_EQ(Errors.first(),
               QString::fromUtf8("Datei %1 kann nicht geöffnet werden").arg(missing));
     // The Open button does not empty the text box; the reset before the read did the rest.
-    EXPECT_EQ(Control<QPlainTextEdit>("mmFileContent").toPlainText(), text);
+    EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText(), text);
     EXPECT_FALSE(Window->Loader().State().DataLoaded);
     for (int index = 0; index < 8; ++index) {
         EXPECT_FALSE(Selector(index).isEnabled()) << index;

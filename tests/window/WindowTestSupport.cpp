@@ -97,5 +97,5 @@ int WindowFixture::CheckedSelector() {
 }
 
 QColor WindowFixture::ContentColor() {
-    return Control<QPlainTextEdit>("mmFileContent").palette().color(QPalette::Base);
+    return Control<TLazyTextView>("mmFileContent").palette().color(QPalette::Base);
 }

@@ -6,12 +6,12 @@
 #include <QImage>
 #include <QJsonObject>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <ostream>
+#include "WindowTextView.h"
 
 #include "NorvaViewerUnit.h"
 #include "WindowWidgets.h"
