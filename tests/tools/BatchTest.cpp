@@ -1,0 +1,223 @@
+// norva-inspect over folders: what it picks up, the order, the counts, the exit status, and
+// the same output whatever the number of threads.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+TRun Inspect(const QStringList& arguments, const QString& workingDirectory = {}) {
+    QProcess process;
+    if (!workingDirectory.isEmpty()) {
+        process.setWorkingDirectory(workingDirectory);
+    }
+    process.start(NORVA_INSPECT, arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QString Data(const QString& name) {
+    return QString(NORVA_TEST_DATA) + "/" + name;
+}
+
+// Copies a sample (by its stem) to `relative` inside `dir`, making folders on the way.
+void Place(const QTemporaryDir& dir, const QString& stem, const QString& relative) {
+    const QString target = dir.filePath(relative);
+    QDir().mkpath(QFileInfo(target).path());
+    ASSERT_TRUE(QFile::copy(Data(stem + ".ktz"), target)) << target.toStdString();
+}
+
+QStringList Lines(const QByteArray& out) {
+    return QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+}
+
+struct FolderCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> files;  // sample stem, place
+    QStringList arguments;                                   // "DIR" stands for the folder
+    int status;
+    QStringList lines;  // relative to the folder
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BatchFolderTest : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(BatchFolderTest, ReportsEveryLogInOrderWithTheHighestStatus) {
+    const FolderCase& c = GetParam();
+    QTemporaryDir dir;
+    for (const auto& [stem, place] : c.files) {
+        Place(dir, stem, place);
+    }
+    QStringList arguments;
+    for (const QString& argument : c.arguments) {
+        arguments << (argument == "DIR" ? "." : argument);
+    }
+    const TRun run = Inspect(arguments, dir.path());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(Lines(run.out), c.lines);
+}
+
+const char* const Ok = "The signature is OK";
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, BatchFolderTest,
+    testing::Values(
+        FolderCase{"all_ok",
+                   {{"demo-gsmr", "b.ktz"}, {"rotated-22deg", "a.KTZ"}},
+                   {"DIR"},
+                   0,
+                   {"./a.KTZ: The signature is OK", "./b.ktz: The signature is OK",
+                    "2 files: 2 OK, 0 NOT VALID, 0 could not be interpreted, 0 not checked, "
+                    "0 errors"}},
+        FolderCase{"not_valid",
+                   {{"demo-gsmr", "1.ktz"}, {"tampered", "2.ktz"}},
+                   {"DIR"},
+                   1,
+                   {"./1.ktz: The signature is OK", "./2.ktz: The signature is NOT VALID",
+                    "2 files: 1 OK, 1 NOT VALID, 0 could not be interpreted, 0 not checked, "
+                    "0 errors"}},
+        FolderCase{
+            "not_interpretable_and_not_checked",
+            {{"tampered", "t.ktz"}, {"unsigned", "u.Ktz"}, {"old-firmware", "o.ktz"}},
+            {"DIR"},
+            2,
+            {"./o.ktz: not checked, software version 789 is below 790",
+             "./t.ktz: The signature is NOT VALID", "./u.Ktz: The file could not be interpreted",
+             "3 files: 0 OK, 1 NOT VALID, 1 could not be interpreted, 1 not checked, "
+             "0 errors"}},
+        FolderCase{"mixed_with_an_error",
+                   {{"demo-gsmr", "ok.ktz"},
+                    {"tampered", "bad.ktz"},
+                    {"unsigned", "plain.ktz"},
+                    {"demo-gsmr", "folder.ktz/inside.ktz"}},
+                   {"DIR", "missing.ktz"},
+                   3,
+                   {"./bad.ktz: The signature is NOT VALID", "./ok.ktz: The signature is OK",
+                    "./plain.ktz: The file could not be interpreted",
+                    "missing.ktz: error: Datei missing.ktz kann nicht ge\u00f6ffnet werden",
+                    "4 files: 1 OK, 1 NOT VALID, 1 could not be interpreted, 0 not checked, "
+                    "1 error"}},
+        FolderCase{
+            "subfolders_only_with_recursive",
+            {{"demo-gsmr", "top.ktz"}, {"tampered", "sub/deeper/t.ktz"}, {"unsigned", "sub/u.txt"}},
+            {"-r", "DIR"},
+            1,
+            {"./sub/deeper/t.ktz: The signature is NOT VALID", "./top.ktz: The signature is OK",
+             "2 files: 1 OK, 1 NOT VALID, 0 could not be interpreted, 0 not checked, "
+             "0 errors"}},
+        FolderCase{"subfolders_skipped_without_recursive",
+                   {{"demo-gsmr", "top.ktz"}, {"tampered", "sub/t.ktz"}},
+                   {"DIR"},
+                   0,
+                   {"./top.ktz: The signature is OK",
+                    "1 file: 1 OK, 0 NOT VALID, 0 could not be interpreted, 0 not checked, "
+                    "0 errors"}},
+        FolderCase{"empty_folder",
+                   {{"demo-gsmr", "sub/notes.txt"}},
+                   {"--recursive", "DIR"},
+                   3,
+                   {".: error: no .ktz file in this folder or below",
+                    "1 file: 0 OK, 0 NOT VALID, 0 could not be interpreted, 0 not checked, "
+                    "1 error"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BatchWalkTest, SymbolicLinkLoopsEndAndLinkedFoldersCountOnce) {
+    QTemporaryDir dir;
+    Place(dir, "demo-gsmr", "logs/a.ktz");
+    ASSERT_TRUE(QFile::link(dir.filePath("logs"), dir.filePath("logs/again")));
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("logs/up")));
+    const TRun run = Inspect({"-r", "logs"}, dir.path());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Lines(run.out).first(), "logs/a.ktz: The signature is OK");
+    EXPECT_EQ(Lines(run.out).size(), 2);
+}
+
+// Enough files that several threads really interleave.
+QTemporaryDir& ManyLogs() {
+    static QTemporaryDir dir;
+    static const bool filled = [] {
+        const char* stems[] = {"demo-gsmr", "tampered", "unsigned", "rotated-22deg",
+                               "old-firmware"};
+        for (int i = 0; i < 60; ++i) {
+            const QString name =
+                QStringLiteral("f%1/log%2.ktz").arg(i % 7).arg(i, 3, 10, QChar('0'));
+            Place(dir, stems[i % 5], name);
+        }
+        return true;
+    }();
+    (void)filled;
+    return dir;
+}
+
+class BatchThreadsTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(BatchThreadsTest, OneThreadAndManyGiveTheSameOutput) {
+    const QString mode = GetParam();
+    QStringList arguments{"-r", "."};
+    if (!mode.isEmpty()) {
+        arguments.prepend(mode);
+    }
+    const TRun one = Inspect(QStringList{"-j", "1"} + arguments, ManyLogs().path());
+    const TRun many = Inspect(QStringList{"-j", "8"} + arguments, ManyLogs().path());
+    EXPECT_EQ(one.status, 2);
+    EXPECT_EQ(many.status, one.status);
+    EXPECT_GT(one.out.size(), 1000);
+    EXPECT_EQ(many.out, one.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, BatchThreadsTest, testing::Values("", "--json", "--csv"),
+                         [](const auto& info) {
+                             const std::string mode = info.param;
+                             return mode.empty() ? std::string("lines") : mode.substr(2);
+                         });
+
+TEST(BatchJsonTest, FolderGivesAnArrayInFileOrder) {
+    const TRun run = Inspect({"--json", "-r", "."}, ManyLogs().path());
+    const QJsonArray documents = QJsonDocument::fromJson(run.out).array();
+    ASSERT_EQ(documents.size(), 60);
+    EXPECT_EQ(documents.first()["file"].toString(), "./f0/log000.ktz");
+    EXPECT_EQ(documents.last()["file"].toString(), "./f6/log055.ktz");
+}
+
+TEST(BatchProgressTest, ShownOnRequestOnlyAndKeptOffStandardOutput) {
+    const TRun quiet = Inspect({"-r", "."}, ManyLogs().path());
+    const TRun asked = Inspect({"--progress", "-r", "."}, ManyLogs().path());
+    EXPECT_TRUE(quiet.err.isEmpty());
+    EXPECT_TRUE(asked.err.endsWith("checked 60/60\n")) << asked.err.toStdString();
+    EXPECT_EQ(asked.out, quiet.out);
+}
+
+TEST(BatchUsageTest, BadCombinationsAreUsageErrors) {
+    const QStringList cases[] = {{"--json", "--csv", "."},
+                                 {"-j", "0", "."},
+                                 {"-j", "many", "."},
+                                 {"-jx", "."},
+                                 {"--polar", "p.png", "."},
+                                 {"-j"},
+                                 {"--bars", "b.png", "a.ktz", "b.ktz"}};
+    for (const QStringList& arguments : cases) {
+        EXPECT_EQ(Inspect(arguments, NORVA_TEST_DATA).status, 64)
+            << arguments.join(' ').toStdString();
+    }
+    EXPECT_EQ(Inspect({"-j3", "demo-gsmr.ktz"}, NORVA_TEST_DATA).status, 0);
+}
+
+}  // namespace
