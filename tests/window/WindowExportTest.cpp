@@ -1,0 +1,156 @@
+// Writing files from the window: the charts as PNG and the cells as CSV, only where the user
+// chose, and the wait cursor on every way a log comes in.
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "LogLoader.h"
+#include "WindowTestSupport.h"
+
+namespace {
+
+const QString SaveChart = QString::fromUtf8("Save chart as PNG\u2026");
+const QString ExportCsv = QString::fromUtf8("Export cells as CSV\u2026");
+
+QAction* FindAction(QMenu& menu, const QString& text) {
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    throw std::runtime_error("no menu entry " + text.toStdString());
+}
+
+class WindowExport : public WindowFixture {
+  protected:
+    void MakeSavingWindow() {
+        MakeWindow();
+        Window->ChooseSaveFile = [this](const QString&, const QString& suggested, const QString&) {
+            Suggested.append(suggested);
+            return NextSave;
+        };
+        ShowWindow();
+    }
+    TWindowPaintBox& Chart(const char* name) { return Control<TWindowPaintBox>(name); }
+    bool Trigger(std::unique_ptr<QMenu> menu, const QString& text) {
+        QAction* action = FindAction(*menu, text);
+        if (!action->isEnabled()) {
+            return false;
+        }
+        action->trigger();
+        return true;
+    }
+    QStringList WrittenFiles() const { return QDir(Out.path()).entryList(QDir::Files); }
+
+    QTemporaryDir Out;
+    QString NextSave;
+    QStringList Suggested;
+};
+
+struct ChartCase {
+    const char* Chart;
+    int Direction;  // selected before saving; -1 keeps the loader's choice
+    const char* SuggestedName;
+};
+
+class ChartSave : public WindowExport, public ::testing::WithParamInterface<ChartCase> {};
+
+TEST_P(ChartSave, WritesTheChartAsShownWhereChosen) {
+    MakeSavingWindow();
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    if (GetParam().Direction >= 0) {
+        Selector(GetParam().Direction).click();
+    }
+    TWindowPaintBox& chart = Chart(GetParam().Chart);
+    NextSave = Out.filePath("chart.png");
+    ASSERT_TRUE(Trigger(Window->ChartMenu(chart), SaveChart));
+
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    EXPECT_EQ(Suggested, QStringList{SamplePath(GetParam().SuggestedName)});
+    const QImage written(NextSave, "PNG");
+    EXPECT_EQ(written.size(), chart.size());
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32),
+              chart.Image().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(WrittenFiles(), QStringList{"chart.png"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Charts, ChartSave,
+    ::testing::Values(ChartCase{"pbPolarChart", -1, "demo-gsmr-polar.png"},
+                      ChartCase{"pbNeighborChart", -1, "demo-gsmr-direction0.png"},
+                      ChartCase{"pbNeighborChart", 5, "demo-gsmr-direction5.png"}));
+
+TEST_F(WindowExport, NothingToSaveBeforeALoadAndNothingWrittenOnCancel) {
+    MakeSavingWindow();
+    EXPECT_FALSE(Trigger(Window->ChartMenu(Chart("pbPolarChart")), SaveChart));
+    EXPECT_FALSE(Trigger(Window->FileContentMenu(), ExportCsv));
+    EXPECT_TRUE(Suggested.isEmpty());
+
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    NextSave.clear();
+    EXPECT_TRUE(Trigger(Window->ChartMenu(Chart("pbNeighborChart")), SaveChart));
+    EXPECT_TRUE(Trigger(Window->FileContentMenu(), ExportCsv));
+    EXPECT_EQ(Suggested.size(), 2);
+    EXPECT_TRUE(WrittenFiles().isEmpty());
+    EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(WindowExport, CsvIsWhatTheInspectorWrites) {
+    MakeSavingWindow();
+    const QString log = SamplePath("demo-gsmr.ktz");
+    OpenThroughDialog(log);
+    NextSave = Out.filePath("cells.csv");
+    ASSERT_TRUE(Trigger(Window->FileContentMenu(), ExportCsv));
+    EXPECT_EQ(Suggested, QStringList{SamplePath("demo-gsmr.csv")});
+
+    QFile written(NextSave);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray csv = written.readAll();
+    QProcess inspect;
+    inspect.start(NORVA_INSPECT_EXE, {"--csv", log});
+    ASSERT_TRUE(inspect.waitForFinished(60000));
+    EXPECT_EQ(csv, inspect.readAllStandardOutput());
+    EXPECT_TRUE(csv.contains(",0,2024-05-14T10:22:31,0,967,-52,DE-10,4711,1004,21,"));
+}
+
+TEST_F(WindowExport, UnwritablePlaceIsReported) {
+    MakeSavingWindow();
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    NextSave = Out.filePath("no-such-folder/cells.csv");
+    ASSERT_TRUE(Trigger(Window->FileContentMenu(), ExportCsv));
+    NextSave = Out.filePath("no-such-folder/polar.png");
+    ASSERT_TRUE(Trigger(Window->ChartMenu(Chart("pbPolarChart")), SaveChart));
+    ASSERT_EQ(Errors.size(), 2);
+    EXPECT_TRUE(Errors[0].contains(Out.filePath("no-such-folder/cells.csv")));
+    EXPECT_TRUE(Errors[1].contains(Out.filePath("no-such-folder/polar.png")));
+    EXPECT_FALSE(QFileInfo::exists(Out.filePath("no-such-folder")));
+}
+
+// Notes the application cursor at the moment the loader hands over the file's lines.
+class CursorWatchingWindow : public TfmNorvaViewer {
+  public:
+    using TfmNorvaViewer::TfmNorvaViewer;
+    void SetFileContent(const std::vector<std::string>& lines) override {
+        const QCursor* cursor = QApplication::overrideCursor();
+        Shapes.append(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
+        TfmNorvaViewer::SetFileContent(lines);
+    }
+    QList<Qt::CursorShape> Shapes;
+};
+
+TEST(WindowWaitCursor, ShownDuringEveryLoad) {
+    const QString log = SamplePath("demo-gsmr.ktz");
+    CursorWatchingWindow window(log);
+    window.ChooseLogFile = [&log] { return log; };
+    window.show();  // the command-line file
+    QCoreApplication::processEvents();
+    window.findChild<QPushButton*>("btOpen")->click();
+    window.WMDropFiles({log});
+    EXPECT_EQ(window.Shapes, QList<Qt::CursorShape>(3, Qt::WaitCursor));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
