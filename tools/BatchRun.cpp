@@ -76,12 +76,11 @@ void TProgress::Clear() {
 }
 
 void TProgress::Finish(size_t done) {
-    if ((Shown_ && done != LastShown_) || (!Shown_ && Forced_)) {
+    // On a terminal the closing count says the rest; a log of standard error keeps the end.
+    if (Terminal_) {
+        Clear();
+    } else if ((Shown_ && done != LastShown_) || (!Shown_ && Forced_)) {
         Show(done);
-    }
-    if (Showing_) {
-        std::fputc('\n', stderr);
-        Showing_ = false;
     }
 }
 

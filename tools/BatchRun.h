@@ -23,7 +23,7 @@ class TProgress {
     void Tick(size_t done);
     // Before other output: wipes a progress line that would run into it.
     void Clear();
-    // The final count, when any progress was shown or it was asked for.
+    // Ends the progress: wiped from a terminal, else the final count when progress was shown.
     void Finish(size_t done);
 
   private:
