@@ -46,6 +46,8 @@ TLazyTextView::TLazyTextView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
+    // The old text goes first: two large logs side by side would double the peak.
+    Clear();
     size_t total = 0;
     for (const std::string& line : lines) {
         total += line.size();
@@ -61,7 +63,6 @@ void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
     }
     Bytes_ = std::move(bytes);
     Starts_ = std::move(starts);
-    Anchor_ = Cursor_ = {};
     verticalScrollBar()->setValue(0);
     UpdateScrollRange();
     viewport()->update();
