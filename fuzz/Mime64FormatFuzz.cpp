@@ -2,6 +2,8 @@
 // written from the rule; decode and re-encode are inverse on every byte string.
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,19 @@ namespace {
 constexpr std::string_view Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// The index of each byte in the alphabet, -1 for bytes outside it.
+const std::array<int8_t, 256>& SextetOf() {
+    static const std::array<int8_t, 256> table = [] {
+        std::array<int8_t, 256> sextets;
+        sextets.fill(-1);
+        for (size_t i = 0; i < Alphabet.size(); ++i) {
+            sextets[static_cast<unsigned char>(Alphabet[i])] = static_cast<int8_t>(i);
+        }
+        return sextets;
+    }();
+    return table;
+}
+
 // Alphabet characters up to the first "=" count; everything else is skipped.
 std::string ReferenceDecode(std::string_view text) {
     std::string sextets;
@@ -20,8 +35,8 @@ std::string ReferenceDecode(std::string_view text) {
         if (c == '=') {
             break;
         }
-        const size_t index = Alphabet.find(c);
-        if (index != std::string_view::npos) {
+        const int8_t index = SextetOf()[static_cast<unsigned char>(c)];
+        if (index >= 0) {
             sextets.push_back(static_cast<char>(index));
         }
     }
