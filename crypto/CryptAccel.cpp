@@ -1,6 +1,7 @@
 #include "CryptAccel.h"
 
 #include <atomic>
+#include <bit>
 #include <utility>
 
 #if NORVA_CRYPT_ACCEL
@@ -14,6 +15,8 @@ namespace {
 struct TFeatures {
     bool Aes = false;
     bool Sha = false;
+    bool Ssse3 = false;
+    bool Avx2 = false;  // with BMI2, and with the system saving the wide registers
 };
 
 TFeatures DetectFeatures() {
@@ -29,8 +32,17 @@ TFeatures DetectFeatures() {
     // Both paths also use SSSE3 byte shuffles and SSE4.1 word extraction.
     const bool sse = (c & bit_SSSE3) != 0 && (c & bit_SSE4_1) != 0;
     features.Aes = sse && (c & bit_AES) != 0;
+    features.Ssse3 = (c & bit_SSSE3) != 0;
+    bool wideRegistersSaved = false;
+    if ((c & bit_OSXSAVE) != 0 && (c & bit_AVX) != 0) {
+        unsigned low = 0;
+        unsigned high = 0;
+        __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+        wideRegistersSaved = (low & 0x6) == 0x6;  // XMM and YMM state
+    }
     if (__get_cpuid_count(7, 0, &a, &b, &c, &d) != 0) {
         features.Sha = sse && (b & bit_SHA) != 0;
+        features.Avx2 = wideRegistersSaved && (b & bit_AVX2) != 0 && (b & bit_BMI2) != 0;
     }
 #endif
     return features;
@@ -42,6 +54,7 @@ const TFeatures& Features() {
 }
 
 std::atomic<bool> HardwareEnabled{true};
+std::atomic<Sha1Path> Sha1Ceiling{Sha1Path::ShaNi};
 
 }  // namespace
 
@@ -62,7 +75,51 @@ bool AesActive() {
 }
 
 bool ShaActive() {
-    return HardwareEnabled.load(std::memory_order_relaxed) && Features().Sha;
+    return ActiveSha1Path() == Sha1Path::ShaNi;
+}
+
+Sha1Path ProcessorSha1Path() {
+    const TFeatures& features = Features();
+    if (features.Sha) {
+        return Sha1Path::ShaNi;
+    }
+    if (features.Avx2) {
+        return Sha1Path::Avx2;
+    }
+    return features.Ssse3 ? Sha1Path::Ssse3 : Sha1Path::Portable;
+}
+
+void LimitSha1Path(Sha1Path ceiling) {
+    Sha1Ceiling.store(ceiling, std::memory_order_relaxed);
+}
+
+Sha1Path ActiveSha1Path() {
+    if (!HardwareEnabled.load(std::memory_order_relaxed)) {
+        return Sha1Path::Portable;
+    }
+    const TFeatures& features = Features();
+    // The best path offered within the cap; a processor with the SHA instructions but without
+    // AVX2 still has SSSE3 below them.
+    switch (Sha1Ceiling.load(std::memory_order_relaxed)) {
+        case Sha1Path::ShaNi:
+            if (features.Sha) {
+                return Sha1Path::ShaNi;
+            }
+            [[fallthrough]];
+        case Sha1Path::Avx2:
+            if (features.Avx2) {
+                return Sha1Path::Avx2;
+            }
+            [[fallthrough]];
+        case Sha1Path::Ssse3:
+            if (features.Ssse3) {
+                return Sha1Path::Ssse3;
+            }
+            [[fallthrough]];
+        case Sha1Path::Portable:
+            break;
+    }
+    return Sha1Path::Portable;
 }
 
 #if NORVA_CRYPT_ACCEL
@@ -70,6 +127,8 @@ bool ShaActive() {
 // Only these functions use the instructions, so the rest of the program runs on any x86-64.
 #define NORVA_TARGET_AES __attribute__((target("aes,sse4.1")))
 #define NORVA_TARGET_SHA __attribute__((target("sha,sse4.1")))
+#define NORVA_TARGET_SSSE3 __attribute__((target("ssse3")))
+#define NORVA_TARGET_AVX2 __attribute__((target("avx2,bmi2")))
 
 namespace {
 
@@ -176,6 +235,234 @@ NORVA_TARGET_SHA inline void Sha1Block(__m128i& abcd, __m128i& e, const std::uin
     abcd = _mm_add_epi32(abcd, abcdBefore);
 }
 
+// --- SHA-1 rounds beside a schedule computed in vector registers ---------------------------
+//
+// The schedule is computed four words at a time, with the round constant already added, into
+// `wk`; the rounds read one word each from there. Group g holds the words 4g to 4g + 3. The
+// rounds of group g run beside the schedule of group g + 4, so the vector work fills the gaps
+// of the scalar dependency chain.
+
+constexpr std::uint32_t Sha1RoundConstant(int group) {
+    return group < 5    ? 0x5A827999u
+           : group < 10 ? 0x6ED9EBA1u
+           : group < 15 ? 0x8F1BBCDCu
+                        : 0xCA62C1D6u;
+}
+
+// e += word, with the word read from memory inside the addition. Left to itself the compiler
+// forwards the stored schedule through vector extractions of two micro-operations each,
+// where the rounds are bound by the count of micro-operations, not by latency.
+inline __attribute__((always_inline)) void AddFromMemory(std::uint32_t& e,
+                                                         const std::uint32_t& word) {
+    __asm__("addl %1, %0" : "+r"(e) : "m"(word));
+}
+
+// One round; the five working words rotate their roles, so the round number picks which array
+// element plays a to e and the compiler keeps all five in registers.
+template <int Round>
+inline __attribute__((always_inline)) void Sha1Round(std::uint32_t (&v)[5],
+                                                     const std::uint32_t& wordPlusConstant) {
+    constexpr int Shift = Round % 5;
+    constexpr int A = (5 - Shift) % 5;
+    constexpr int B = (6 - Shift) % 5;
+    constexpr int C = (7 - Shift) % 5;
+    constexpr int D = (8 - Shift) % 5;
+    constexpr int E = (9 - Shift) % 5;
+    std::uint32_t f;
+    if constexpr (Round < 20) {
+        f = v[D] ^ (v[B] & (v[C] ^ v[D]));
+    } else if constexpr (Round < 40 || Round >= 60) {
+        f = v[B] ^ v[C] ^ v[D];
+    } else {
+        f = (v[B] & v[C]) + (v[D] & (v[B] ^ v[C]));
+    }
+    // `a` of this round is the last input to become ready: added last.
+    AddFromMemory(v[E], wordPlusConstant);
+    v[E] += f;
+    v[E] += std::rotl(v[A], 5);
+    v[B] = std::rotl(v[B], 30);
+}
+
+template <int Group>
+inline __attribute__((always_inline)) void Sha1FourRounds(std::uint32_t (&v)[5],
+                                                          const std::uint32_t* wk) {
+    Sha1Round<4 * Group>(v, wk[4 * Group]);
+    Sha1Round<4 * Group + 1>(v, wk[4 * Group + 1]);
+    Sha1Round<4 * Group + 2>(v, wk[4 * Group + 2]);
+    Sha1Round<4 * Group + 3>(v, wk[4 * Group + 3]);
+}
+
+// The schedule, written once for both register widths: `Ops` supplies the vector operations,
+// which act on each 128-bit lane apart (one block per lane).
+//   W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16])
+// For t < 32 the last word of a group needs the first word of the same group, patched in
+// after the rest. From t = 32 on, the equivalent
+//   W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^ W[t-32])
+// reaches back no closer than six words, so all four come at once. `w` keeps the last eight
+// groups, group g in w[g % 8]; the new group replaces the one eight back.
+//
+// Written without a target of its own, it is only ever inlined into functions of the right
+// target; GCC's note that a wide vector passes differently between targets does not apply.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+template <typename Ops, int Group>
+inline __attribute__((always_inline)) void Sha1ScheduleGroup(typename Ops::Vector (&w)[8]) {
+    using V = typename Ops::Vector;
+    if constexpr (Group < 8) {
+        const V w16 = w[(Group - 4) % 8];
+        const V w14 = Ops::AlignWords2(w[(Group - 3) % 8], w16);
+        const V w8 = w[(Group - 2) % 8];
+        const V w3 = Ops::ShiftDownWord(w[(Group - 1) % 8]);  // top word still missing
+        const V first = Ops::template Rotl<1>(Ops::Xor(Ops::Xor(w16, w14), Ops::Xor(w8, w3)));
+        w[Group % 8] = Ops::Xor(first, Ops::template Rotl<1>(Ops::ShiftUpTo3(first)));
+    } else {
+        const V w32 = w[(Group - 8) % 8];
+        const V w28 = w[(Group - 7) % 8];
+        const V w16 = w[(Group - 4) % 8];
+        const V w6 = Ops::AlignWords2(w[(Group - 1) % 8], w[(Group - 2) % 8]);
+        w[Group % 8] = Ops::template Rotl<2>(Ops::Xor(Ops::Xor(w6, w16), Ops::Xor(w28, w32)));
+    }
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+struct Sse {
+    using Vector = __m128i;
+    NORVA_TARGET_SSSE3 static Vector Xor(Vector x, Vector y) { return _mm_xor_si128(x, y); }
+    template <int Count>
+    NORVA_TARGET_SSSE3 static Vector Rotl(Vector x) {
+        return _mm_or_si128(_mm_slli_epi32(x, Count), _mm_srli_epi32(x, 32 - Count));
+    }
+    // Words 2, 3 of `low` and 0, 1 of `high`.
+    NORVA_TARGET_SSSE3 static Vector AlignWords2(Vector high, Vector low) {
+        return _mm_alignr_epi8(high, low, 8);
+    }
+    // Words 1, 2, 3 moved to 0, 1, 2; zero on top.
+    NORVA_TARGET_SSSE3 static Vector ShiftDownWord(Vector x) { return _mm_srli_si128(x, 4); }
+    // Word 0 moved to 3; zero below.
+    NORVA_TARGET_SSSE3 static Vector ShiftUpTo3(Vector x) { return _mm_slli_si128(x, 12); }
+};
+
+struct Avx {
+    using Vector = __m256i;
+    NORVA_TARGET_AVX2 static Vector Xor(Vector x, Vector y) { return _mm256_xor_si256(x, y); }
+    template <int Count>
+    NORVA_TARGET_AVX2 static Vector Rotl(Vector x) {
+        return _mm256_or_si256(_mm256_slli_epi32(x, Count), _mm256_srli_epi32(x, 32 - Count));
+    }
+    NORVA_TARGET_AVX2 static Vector AlignWords2(Vector high, Vector low) {
+        return _mm256_alignr_epi8(high, low, 8);
+    }
+    NORVA_TARGET_AVX2 static Vector ShiftDownWord(Vector x) { return _mm256_srli_si256(x, 4); }
+    NORVA_TARGET_AVX2 static Vector ShiftUpTo3(Vector x) { return _mm256_slli_si256(x, 12); }
+};
+
+// Group `Group` of the schedule into w and, with the round constant, into wk.
+template <int Group>
+NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1ScheduleSse(
+    __m128i (&w)[8], std::uint32_t* wk, const std::uint8_t* block, __m128i byteOrder) {
+    if constexpr (Group < 4) {
+        w[Group] = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(block) + Group), byteOrder);
+    } else {
+        Sha1ScheduleGroup<Sse, Group>(w);
+    }
+    const __m128i k = _mm_set1_epi32(static_cast<int>(Sha1RoundConstant(Group)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * Group), _mm_add_epi32(w[Group % 8], k));
+}
+
+template <int Group>
+NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1StepSse(std::uint32_t (&v)[5],
+                                                                          __m128i (&w)[8],
+                                                                          std::uint32_t* wk,
+                                                                          const std::uint8_t* block,
+                                                                          __m128i byteOrder) {
+    Sha1FourRounds<Group>(v, wk);
+    if constexpr (Group + 4 < 20) {
+        Sha1ScheduleSse<Group + 4>(w, wk, block, byteOrder);
+    }
+}
+
+template <std::size_t... Group>
+NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1BlockSse(
+    std::uint32_t (&v)[5], const std::uint8_t* block, __m128i byteOrder,
+    std::index_sequence<Group...>) {
+    alignas(16) std::uint32_t wk[80];
+    __m128i w[8];
+    Sha1ScheduleSse<0>(w, wk, block, byteOrder);
+    Sha1ScheduleSse<1>(w, wk, block, byteOrder);
+    Sha1ScheduleSse<2>(w, wk, block, byteOrder);
+    Sha1ScheduleSse<3>(w, wk, block, byteOrder);
+    (Sha1StepSse<static_cast<int>(Group)>(v, w, wk, block, byteOrder), ...);
+}
+
+// Two blocks side by side: the first in the low lane, the second in the high lane; wk holds
+// the first block's 80 words, then the second's.
+template <int Group>
+NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1ScheduleAvx(
+    __m256i (&w)[8], std::uint32_t* wk, const std::uint8_t* first, const std::uint8_t* second,
+    __m256i byteOrder) {
+    if constexpr (Group < 4) {
+        const __m256i words = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(first) + Group)),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(second) + Group), 1);
+        w[Group] = _mm256_shuffle_epi8(words, byteOrder);
+    } else {
+        Sha1ScheduleGroup<Avx, Group>(w);
+    }
+    const __m256i k = _mm256_set1_epi32(static_cast<int>(Sha1RoundConstant(Group)));
+    const __m256i sum = _mm256_add_epi32(w[Group % 8], k);
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * Group), _mm256_castsi256_si128(sum));
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 80 + 4 * Group),
+                    _mm256_extracti128_si256(sum, 1));
+}
+
+template <int Group>
+NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1StepAvx(
+    std::uint32_t (&v)[5], __m256i (&w)[8], std::uint32_t* wk, const std::uint8_t* first,
+    const std::uint8_t* second, __m256i byteOrder) {
+    Sha1FourRounds<Group>(v, wk);
+    if constexpr (Group + 4 < 20) {
+        Sha1ScheduleAvx<Group + 4>(w, wk, first, second, byteOrder);
+    }
+}
+
+template <std::size_t... Group>
+NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1RoundsOnly(
+    std::uint32_t (&v)[5], const std::uint32_t* wk, std::index_sequence<Group...>) {
+    (Sha1FourRounds<static_cast<int>(Group)>(v, wk), ...);
+}
+
+// The rounds of the first block run beside the schedule of both; the second block's rounds
+// follow alone. `second` may be `first` again when only one block is left.
+template <std::size_t... Group>
+NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1BlocksAvx(
+    std::uint32_t* state, std::uint32_t (&v)[5], const std::uint8_t* first,
+    const std::uint8_t* second, bool both, __m256i byteOrder, std::index_sequence<Group...>) {
+    alignas(16) std::uint32_t wk[160];
+    __m256i w[8];
+    Sha1ScheduleAvx<0>(w, wk, first, second, byteOrder);
+    Sha1ScheduleAvx<1>(w, wk, first, second, byteOrder);
+    Sha1ScheduleAvx<2>(w, wk, first, second, byteOrder);
+    Sha1ScheduleAvx<3>(w, wk, first, second, byteOrder);
+    (Sha1StepAvx<static_cast<int>(Group)>(v, w, wk, first, second, byteOrder), ...);
+    for (int i = 0; i < 5; ++i) {
+        state[i] += v[i];
+        v[i] = state[i];
+    }
+    if (both) {
+        Sha1RoundsOnly(v, wk + 80, std::index_sequence<Group...>{});
+        for (int i = 0; i < 5; ++i) {
+            state[i] += v[i];
+            v[i] = state[i];
+        }
+    }
+}
+
 }  // namespace
 
 NORVA_TARGET_AES void AesEncryptBlock(const std::uint32_t* keys, int rounds,
@@ -228,6 +515,34 @@ NORVA_TARGET_SHA void Sha1Compress(std::uint32_t* state, const std::uint8_t* blo
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
+}
+
+NORVA_TARGET_SSSE3 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks,
+                                          std::size_t count) {
+    // Big-endian message words.
+    const __m128i byteOrder = _mm_set_epi64x(0x0C0D0E0F08090A0BLL, 0x0405060700010203LL);
+    std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
+    for (; count > 0; --count, blocks += 64) {
+        Sha1BlockSse(v, blocks, byteOrder, std::make_index_sequence<20>{});
+        for (int i = 0; i < 5; ++i) {
+            state[i] += v[i];
+            v[i] = state[i];
+        }
+    }
+}
+
+NORVA_TARGET_AVX2 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks,
+                                        std::size_t count) {
+    const __m256i byteOrder = _mm256_set_epi64x(0x0C0D0E0F08090A0BLL, 0x0405060700010203LL,
+                                                0x0C0D0E0F08090A0BLL, 0x0405060700010203LL);
+    std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
+    for (; count >= 2; count -= 2, blocks += 128) {
+        Sha1BlocksAvx(state, v, blocks, blocks + 64, true, byteOrder,
+                      std::make_index_sequence<20>{});
+    }
+    if (count == 1) {
+        Sha1BlocksAvx(state, v, blocks, blocks, false, byteOrder, std::make_index_sequence<20>{});
+    }
 }
 
 #endif

@@ -1,7 +1,8 @@
 #pragma once
-// Processor instructions for Rijndael (AES-NI) and SHA-1 (SHA-NI) on x86-64, chosen at run
-// time. Each routine computes exactly what the portable code computes; the portable code
-// stays the fallback on processors without the instructions and the reference in tests.
+// Processor instructions for Rijndael (AES-NI) and SHA-1 (SHA-NI, or vector instructions for
+// the message schedule) on x86-64, chosen at run time. Each routine computes exactly what the
+// portable code computes; the portable code stays the fallback on processors without the
+// instructions and the reference in tests.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,22 @@ void SetEnabled(bool enabled);
 bool AesActive();
 bool ShaActive();
 
+// The ways to compute SHA-1, slowest first: portable code; the message schedule four words
+// at a time in SSSE3 registers, two blocks at a time in AVX2 registers (with BMI2 rotations in
+// the rounds); the SHA instructions.
+enum class Sha1Path { Portable, Ssse3, Avx2, ShaNi };
+
+// The fastest path the processor offers, whatever SetEnabled and LimitSha1Path say.
+Sha1Path ProcessorSha1Path();
+
+// Caps the SHA-1 path: tests force each path with it, benchmarks run what a processor without
+// the SHA instructions would run. Sha1Path::ShaNi, the default, leaves the choice free.
+void LimitSha1Path(Sha1Path ceiling);
+
+// The path SHA-1 takes now: the fastest one offered within the cap, or the portable code when
+// the hardware paths are turned off.
+Sha1Path ActiveSha1Path();
+
 #if NORVA_CRYPT_ACCEL
 
 // Rijndael with 10, 12 or 14 rounds. `keys` is the expanded encryption key of 4 × (rounds + 1)
@@ -40,8 +57,11 @@ void AesDecryptBlock(const std::uint32_t* keys, int rounds, const std::uint8_t* 
 void AesEncryptChained(const std::uint32_t* keys, int rounds, const std::uint8_t* source,
                        std::uint8_t* destination, std::size_t count, const std::uint8_t* chain);
 
-// SHA-1 compression of `count` 64-byte blocks into the five chaining words.
+// SHA-1 compression of `count` 64-byte blocks into the five chaining words, with the SHA
+// instructions, and with the message schedule in SSSE3 or AVX2 registers.
 void Sha1Compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 
 #endif
 

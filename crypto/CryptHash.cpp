@@ -23,12 +23,6 @@ std::array<std::uint8_t, 4> BigEndian32(std::uint32_t value) {
             static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
 }
 
-std::uint32_t LoadBigEndian32(const std::uint8_t* bytes) {
-    std::uint32_t word;
-    std::memcpy(&word, bytes, 4);
-    return SwapBytes32(word);
-}
-
 void StoreWord32(std::uint8_t* bytes, std::uint32_t word) {
     std::memcpy(bytes, &word, 4);
 }
@@ -37,7 +31,7 @@ void StoreWord32(std::uint8_t* bytes, std::uint32_t word) {
 // step, so the step number picks which array element plays a, b, c, d and e; with every
 // index a constant the compiler keeps the five words in registers.
 template <int Step, bool Rotate>
-inline void ShaStep(std::uint32_t (&v)[5], std::uint32_t (&w)[16]) {
+inline __attribute__((always_inline)) void ShaStep(std::uint32_t (&v)[5], std::uint32_t (&w)[16]) {
     constexpr int Shift = Step % 5;
     constexpr int A = (5 - Shift) % 5;
     constexpr int B = (6 - Shift) % 5;
@@ -79,19 +73,29 @@ inline void ShaStep(std::uint32_t (&v)[5], std::uint32_t (&w)[16]) {
     v[B] = std::rotl(v[B], 30);
 }
 
+template <bool Rotate, std::size_t... Steps>
+inline __attribute__((always_inline)) void ShaSteps(std::uint32_t (&v)[5], std::uint32_t (&w)[16],
+                                                    std::index_sequence<Steps...>) {
+    (ShaStep<static_cast<int>(Steps), Rotate>(v, w), ...);
+}
+
+// The schedule lives in a ring of sixteen words, overwritten as the rounds go; the working
+// words stay in locals from block to block.
 template <bool Rotate>
-void ShaCompress(std::uint32_t* state, const std::uint8_t* block) {
-    std::uint32_t w[16];
-    for (int i = 0; i < 16; ++i) {
-        w[i] = LoadBigEndian32(block + 4 * i);
-    }
+void ShaCompress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
-    [&]<std::size_t... Steps>(std::index_sequence<Steps...>) {
-        (ShaStep<static_cast<int>(Steps), Rotate>(v, w), ...);
-    }
-    (std::make_index_sequence<80>{});
-    for (int i = 0; i < 5; ++i) {
-        state[i] += v[i];
+    for (; count > 0; --count, blocks += 64) {
+        std::uint32_t w[16];
+        for (int i = 0; i < 16; ++i) {
+            std::uint32_t word;
+            std::memcpy(&word, blocks + 4 * i, 4);
+            w[i] = __builtin_bswap32(word);
+        }
+        ShaSteps<Rotate>(v, w, std::make_index_sequence<80>{});
+        for (int i = 0; i < 5; ++i) {
+            state[i] += v[i];
+            v[i] = state[i];
+        }
     }
 }
 
@@ -333,21 +337,26 @@ void THash_SHA::TransformBlock(const std::uint8_t* block) {
 
 void THash_SHA::TransformBlocks(const std::uint8_t* blocks, std::size_t count) {
     if (!RotateSchedule) {
-        for (; count > 0; --count, blocks += 64) {
-            ShaCompress<false>(DigestWords.data(), blocks);
-        }
+        ShaCompress<false>(DigestWords.data(), blocks, count);
         return;
     }
 #if NORVA_CRYPT_ACCEL
-    // The instructions compute SHA-1 only; the original SHA stays on the portable code.
-    if (CryptAccel::ShaActive()) {
-        CryptAccel::Sha1Compress(DigestWords.data(), blocks, count);
-        return;
+    // The faster paths compute SHA-1 only; the original SHA stays on the portable code.
+    switch (CryptAccel::ActiveSha1Path()) {
+        case CryptAccel::Sha1Path::ShaNi:
+            CryptAccel::Sha1Compress(DigestWords.data(), blocks, count);
+            return;
+        case CryptAccel::Sha1Path::Avx2:
+            CryptAccel::Sha1CompressAvx2(DigestWords.data(), blocks, count);
+            return;
+        case CryptAccel::Sha1Path::Ssse3:
+            CryptAccel::Sha1CompressSsse3(DigestWords.data(), blocks, count);
+            return;
+        case CryptAccel::Sha1Path::Portable:
+            break;
     }
 #endif
-    for (; count > 0; --count, blocks += 64) {
-        ShaCompress<true>(DigestWords.data(), blocks);
-    }
+    ShaCompress<true>(DigestWords.data(), blocks, count);
 }
 
 void THash_SHA::FinishDigest() {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
+#include <vector>
 
 #include "Cipher.h"
 #include "CryptAccel.h"
@@ -133,12 +135,91 @@ TEST(CryptAccel, ChainedBlocksWithAndWithoutTail) {
     }
 }
 
-std::string Sha1InPieces(Path path, const std::string& message, std::mt19937& random) {
-    PathScope scope(path);
+// --- SHA-1 on each of its paths -----------------------------------------------------------
+
+using CryptAccel::Sha1Path;
+
+constexpr Sha1Path AllSha1Paths[] = {Sha1Path::Portable, Sha1Path::Ssse3, Sha1Path::Avx2,
+                                     Sha1Path::ShaNi};
+
+const char* Sha1PathName(Sha1Path path) {
+    switch (path) {
+        case Sha1Path::Portable:
+            return "portable";
+        case Sha1Path::Ssse3:
+            return "SSSE3 schedule";
+        case Sha1Path::Avx2:
+            return "AVX2 schedule";
+        case Sha1Path::ShaNi:
+            return "SHA instructions";
+    }
+    return "?";
+}
+
+// Forces SHA-1 onto a path (as far as the processor offers it) for the lifetime of the object.
+class Sha1PathScope {
+  public:
+    explicit Sha1PathScope(Sha1Path path) {
+        CryptAccel::SetEnabled(path != Sha1Path::Portable);
+        CryptAccel::LimitSha1Path(path);
+    }
+    ~Sha1PathScope() {
+        CryptAccel::LimitSha1Path(Sha1Path::ShaNi);
+        CryptAccel::SetEnabled(true);
+    }
+    Sha1PathScope(const Sha1PathScope&) = delete;
+    Sha1PathScope& operator=(const Sha1PathScope&) = delete;
+};
+
+// The paths the processor can run; the others fall back and would only repeat a slower one.
+std::vector<Sha1Path> OfferedSha1Paths() {
+    std::vector<Sha1Path> offered;
+    for (Sha1Path path : AllSha1Paths) {
+        Sha1PathScope scope(path);
+        if (CryptAccel::ActiveSha1Path() == path) {
+            offered.push_back(path);
+        } else {
+            std::cout << "note: this processor cannot run the SHA-1 path \"" << Sha1PathName(path)
+                      << "\"; its cases run \"" << Sha1PathName(CryptAccel::ActiveSha1Path())
+                      << "\" instead\n";
+        }
+    }
+    return offered;
+}
+
+TEST(CryptAccel, Sha1PathFollowsTheCapAndTheProcessor) {
+    const Sha1Path best = CryptAccel::ProcessorSha1Path();
+    EXPECT_EQ(CryptAccel::ActiveSha1Path(), best);
+    EXPECT_EQ(CryptAccel::ShaActive(), best == Sha1Path::ShaNi);
+    EXPECT_EQ(best == Sha1Path::ShaNi, CryptAccel::ProcessorHasSha());
+    for (Sha1Path cap : AllSha1Paths) {
+        SCOPED_TRACE(Sha1PathName(cap));
+        CryptAccel::LimitSha1Path(cap);
+        const Sha1Path active = CryptAccel::ActiveSha1Path();
+        EXPECT_LE(active, cap);
+        EXPECT_LE(active, best);
+        // Below the SHA instructions every path is offered by any processor offering a faster
+        // one, so the cap is met exactly whenever the processor reaches it.
+        if (cap != Sha1Path::ShaNi && best >= cap) {
+            EXPECT_EQ(active, cap);
+        }
+        EXPECT_EQ(CryptAccel::ShaActive(), active == Sha1Path::ShaNi);
+        CryptAccel::SetEnabled(false);
+        EXPECT_EQ(CryptAccel::ActiveSha1Path(), Sha1Path::Portable);
+        CryptAccel::SetEnabled(true);
+    }
+    CryptAccel::LimitSha1Path(Sha1Path::ShaNi);
+    EXPECT_EQ(CryptAccel::ActiveSha1Path(), best);
+}
+
+std::string Sha1InPieces(Sha1Path path, const std::string& message, std::mt19937& random,
+                         std::size_t largestPiece) {
+    Sha1PathScope scope(path);
     const auto hash = THash_SHA1::ClassRef()->Create();
     hash->Init();
     for (std::size_t i = 0; i < message.size();) {
-        const std::size_t piece = std::min<std::size_t>(random() % 300, message.size() - i);
+        const std::size_t piece =
+            std::min<std::size_t>(random() % (largestPiece + 1), message.size() - i);
         hash->Update(message.data() + i, piece);
         i += piece;
     }
@@ -146,34 +227,59 @@ std::string Sha1InPieces(Path path, const std::string& message, std::mt19937& ra
     return hash->DigestText(nullptr);
 }
 
-TEST(CryptAccel, Sha1OfEveryLengthInRandomPieces) {
+// Pieces of up to 300 bytes hand over zero to four whole blocks at a time, so the two-block
+// path also meets an odd block at the end; the long messages take one piece of many blocks.
+TEST(CryptAccel, Sha1OfEveryLengthInRandomPiecesOnEveryPath) {
     std::mt19937 random(2003);
+    const std::vector<Sha1Path> paths = OfferedSha1Paths();
     std::vector<std::size_t> lengths;
-    for (std::size_t length = 0; length <= 600; ++length) {
+    for (std::size_t length = 0; length <= 2000; ++length) {
         lengths.push_back(length);
     }
-    lengths.push_back(1 << 20);
-    lengths.push_back((1 << 20) + 55);
     for (std::size_t length : lengths) {
         const std::string message = testsupport::RandomBytes(random, length);
         const std::string expected = testsupport::ref::Sha1(message);
-        for (Path path : {Path::Portable, Path::Hardware}) {
-            ASSERT_EQ(ToHex(Sha1InPieces(path, message, random)), ToHex(expected))
-                << PathName(path) << ", length " << length;
+        for (Sha1Path path : paths) {
+            ASSERT_EQ(ToHex(Sha1InPieces(path, message, random, 300)), ToHex(expected))
+                << Sha1PathName(path) << ", length " << length;
+        }
+    }
+    for (std::size_t length : {std::size_t{1} << 20, (std::size_t{1} << 20) + 64 + 55}) {
+        const std::string message = testsupport::RandomBytes(random, length);
+        const std::string expected = testsupport::ref::Sha1(message);
+        for (Sha1Path path : paths) {
+            EXPECT_EQ(ToHex(Sha1InPieces(path, message, random, length)), ToHex(expected))
+                << Sha1PathName(path) << ", length " << length;
         }
     }
 }
 
-// The original SHA has no instructions of its own and must not take the SHA-1 ones.
-TEST(CryptAccel, OriginalShaIsTheSameOnBothPaths) {
-    const std::string message(1000, 'a');
-    std::string digests[2];
-    for (Path path : {Path::Portable, Path::Hardware}) {
-        PathScope scope(path);
-        digests[static_cast<int>(path)] = ToHex(THash_SHA::ClassRef()->HashText(message, nullptr));
+// One piece of 2^25 bytes carries the surplus of the bit counter into the padding; every path
+// must give the digest signed logs of that size were made with.
+TEST(CryptAccel, Sha1KnownAnswerOf32MiBInOnePieceOnEveryPath) {
+    const std::string message(std::size_t{1} << 25, '\x79');
+    for (Sha1Path path : OfferedSha1Paths()) {
+        Sha1PathScope scope(path);
+        EXPECT_EQ(ToHex(THash_SHA1::ClassRef()->HashText(message, nullptr)),
+                  "425dea50a7ace5cc42bee84154c5f05d11c0d638")
+            << Sha1PathName(path);
     }
-    EXPECT_EQ(digests[0], digests[1]);
-    EXPECT_NE(digests[0], ToHex(testsupport::ref::Sha1(message)));
+}
+
+// The original SHA has no fast path of its own and must not take the SHA-1 ones.
+TEST(CryptAccel, OriginalShaIsTheSameOnEveryPath) {
+    const std::string message(1000, 'a');
+    std::string portable;
+    {
+        Sha1PathScope scope(Sha1Path::Portable);
+        portable = ToHex(THash_SHA::ClassRef()->HashText(message, nullptr));
+    }
+    EXPECT_NE(portable, ToHex(testsupport::ref::Sha1(message)));
+    for (Sha1Path path : OfferedSha1Paths()) {
+        Sha1PathScope scope(path);
+        EXPECT_EQ(ToHex(THash_SHA::ClassRef()->HashText(message, nullptr)), portable)
+            << Sha1PathName(path);
+    }
 }
 
 struct Signatures {
