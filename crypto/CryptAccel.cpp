@@ -292,73 +292,38 @@ inline __attribute__((always_inline)) void Sha1FourRounds(std::uint32_t (&v)[5],
     Sha1Round<4 * Group + 3>(v, wk[4 * Group + 3]);
 }
 
-// The schedule, written once for both register widths: `Ops` supplies the vector operations,
-// which act on each 128-bit lane apart (one block per lane).
+NORVA_TARGET_SSSE3 inline __m128i RotlWords(__m128i x, int count) {
+    return _mm_or_si128(_mm_slli_epi32(x, count), _mm_srli_epi32(x, 32 - count));
+}
+
+// The schedule, four words at a time:
 //   W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16])
 // For t < 32 the last word of a group needs the first word of the same group, patched in
 // after the rest. From t = 32 on, the equivalent
 //   W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^ W[t-32])
 // reaches back no closer than six words, so all four come at once. `w` keeps the last eight
 // groups, group g in w[g % 8]; the new group replaces the one eight back.
-//
-// Written without a target of its own, it is only ever inlined into functions of the right
-// target; GCC's note that a wide vector passes differently between targets does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
-template <typename Ops, int Group>
-inline __attribute__((always_inline)) void Sha1ScheduleGroup(typename Ops::Vector (&w)[8]) {
-    using V = typename Ops::Vector;
+template <int Group>
+NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1ScheduleGroup(__m128i (&w)[8]) {
     if constexpr (Group < 8) {
-        const V w16 = w[(Group - 4) % 8];
-        const V w14 = Ops::AlignWords2(w[(Group - 3) % 8], w16);
-        const V w8 = w[(Group - 2) % 8];
-        const V w3 = Ops::ShiftDownWord(w[(Group - 1) % 8]);  // top word still missing
-        const V first = Ops::template Rotl<1>(Ops::Xor(Ops::Xor(w16, w14), Ops::Xor(w8, w3)));
-        w[Group % 8] = Ops::Xor(first, Ops::template Rotl<1>(Ops::ShiftUpTo3(first)));
+        const __m128i w16 = w[(Group - 4) % 8];
+        // Words 2, 3 of one group and 0, 1 of the next.
+        const __m128i w14 = _mm_alignr_epi8(w[(Group - 3) % 8], w16, 8);
+        const __m128i w8 = w[(Group - 2) % 8];
+        // Words 1, 2, 3 moved down; the top word, W[t], is still missing.
+        const __m128i w3 = _mm_srli_si128(w[(Group - 1) % 8], 4);
+        const __m128i first =
+            RotlWords(_mm_xor_si128(_mm_xor_si128(w16, w14), _mm_xor_si128(w8, w3)), 1);
+        // W[t], now known, moved up into the top word.
+        w[Group % 8] = _mm_xor_si128(first, RotlWords(_mm_slli_si128(first, 12), 1));
     } else {
-        const V w32 = w[(Group - 8) % 8];
-        const V w28 = w[(Group - 7) % 8];
-        const V w16 = w[(Group - 4) % 8];
-        const V w6 = Ops::AlignWords2(w[(Group - 1) % 8], w[(Group - 2) % 8]);
-        w[Group % 8] = Ops::template Rotl<2>(Ops::Xor(Ops::Xor(w6, w16), Ops::Xor(w28, w32)));
+        const __m128i w32 = w[(Group - 8) % 8];
+        const __m128i w28 = w[(Group - 7) % 8];
+        const __m128i w16 = w[(Group - 4) % 8];
+        const __m128i w6 = _mm_alignr_epi8(w[(Group - 1) % 8], w[(Group - 2) % 8], 8);
+        w[Group % 8] = RotlWords(_mm_xor_si128(_mm_xor_si128(w6, w16), _mm_xor_si128(w28, w32)), 2);
     }
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-
-struct Sse {
-    using Vector = __m128i;
-    NORVA_TARGET_SSSE3 static Vector Xor(Vector x, Vector y) { return _mm_xor_si128(x, y); }
-    template <int Count>
-    NORVA_TARGET_SSSE3 static Vector Rotl(Vector x) {
-        return _mm_or_si128(_mm_slli_epi32(x, Count), _mm_srli_epi32(x, 32 - Count));
-    }
-    // Words 2, 3 of `low` and 0, 1 of `high`.
-    NORVA_TARGET_SSSE3 static Vector AlignWords2(Vector high, Vector low) {
-        return _mm_alignr_epi8(high, low, 8);
-    }
-    // Words 1, 2, 3 moved to 0, 1, 2; zero on top.
-    NORVA_TARGET_SSSE3 static Vector ShiftDownWord(Vector x) { return _mm_srli_si128(x, 4); }
-    // Word 0 moved to 3; zero below.
-    NORVA_TARGET_SSSE3 static Vector ShiftUpTo3(Vector x) { return _mm_slli_si128(x, 12); }
-};
-
-struct Avx {
-    using Vector = __m256i;
-    NORVA_TARGET_AVX2 static Vector Xor(Vector x, Vector y) { return _mm256_xor_si256(x, y); }
-    template <int Count>
-    NORVA_TARGET_AVX2 static Vector Rotl(Vector x) {
-        return _mm256_or_si256(_mm256_slli_epi32(x, Count), _mm256_srli_epi32(x, 32 - Count));
-    }
-    NORVA_TARGET_AVX2 static Vector AlignWords2(Vector high, Vector low) {
-        return _mm256_alignr_epi8(high, low, 8);
-    }
-    NORVA_TARGET_AVX2 static Vector ShiftDownWord(Vector x) { return _mm256_srli_si256(x, 4); }
-    NORVA_TARGET_AVX2 static Vector ShiftUpTo3(Vector x) { return _mm256_slli_si256(x, 12); }
-};
 
 // Group `Group` of the schedule into w and, with the round constant, into wk.
 template <int Group>
@@ -368,7 +333,7 @@ NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1ScheduleSse(
         w[Group] = _mm_shuffle_epi8(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(block) + Group), byteOrder);
     } else {
-        Sha1ScheduleGroup<Sse, Group>(w);
+        Sha1ScheduleGroup<Group>(w);
     }
     const __m128i k = _mm_set1_epi32(static_cast<int>(Sha1RoundConstant(Group)));
     _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * Group), _mm_add_epi32(w[Group % 8], k));
@@ -397,70 +362,6 @@ NORVA_TARGET_SSSE3 inline __attribute__((always_inline)) void Sha1BlockSse(
     Sha1ScheduleSse<2>(w, wk, block, byteOrder);
     Sha1ScheduleSse<3>(w, wk, block, byteOrder);
     (Sha1StepSse<static_cast<int>(Group)>(v, w, wk, block, byteOrder), ...);
-}
-
-// Two blocks side by side: the first in the low lane, the second in the high lane; wk holds
-// the first block's 80 words, then the second's.
-template <int Group>
-NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1ScheduleAvx(
-    __m256i (&w)[8], std::uint32_t* wk, const std::uint8_t* first, const std::uint8_t* second,
-    __m256i byteOrder) {
-    if constexpr (Group < 4) {
-        const __m256i words = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(first) + Group)),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(second) + Group), 1);
-        w[Group] = _mm256_shuffle_epi8(words, byteOrder);
-    } else {
-        Sha1ScheduleGroup<Avx, Group>(w);
-    }
-    const __m256i k = _mm256_set1_epi32(static_cast<int>(Sha1RoundConstant(Group)));
-    const __m256i sum = _mm256_add_epi32(w[Group % 8], k);
-    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * Group), _mm256_castsi256_si128(sum));
-    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 80 + 4 * Group),
-                    _mm256_extracti128_si256(sum, 1));
-}
-
-template <int Group>
-NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1StepAvx(
-    std::uint32_t (&v)[5], __m256i (&w)[8], std::uint32_t* wk, const std::uint8_t* first,
-    const std::uint8_t* second, __m256i byteOrder) {
-    Sha1FourRounds<Group>(v, wk);
-    if constexpr (Group + 4 < 20) {
-        Sha1ScheduleAvx<Group + 4>(w, wk, first, second, byteOrder);
-    }
-}
-
-template <std::size_t... Group>
-NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1RoundsOnly(
-    std::uint32_t (&v)[5], const std::uint32_t* wk, std::index_sequence<Group...>) {
-    (Sha1FourRounds<static_cast<int>(Group)>(v, wk), ...);
-}
-
-// The rounds of the first block run beside the schedule of both; the second block's rounds
-// follow alone. `second` may be `first` again when only one block is left.
-template <std::size_t... Group>
-NORVA_TARGET_AVX2 inline __attribute__((always_inline)) void Sha1BlocksAvx(
-    std::uint32_t* state, std::uint32_t (&v)[5], const std::uint8_t* first,
-    const std::uint8_t* second, bool both, __m256i byteOrder, std::index_sequence<Group...>) {
-    alignas(16) std::uint32_t wk[160];
-    __m256i w[8];
-    Sha1ScheduleAvx<0>(w, wk, first, second, byteOrder);
-    Sha1ScheduleAvx<1>(w, wk, first, second, byteOrder);
-    Sha1ScheduleAvx<2>(w, wk, first, second, byteOrder);
-    Sha1ScheduleAvx<3>(w, wk, first, second, byteOrder);
-    (Sha1StepAvx<static_cast<int>(Group)>(v, w, wk, first, second, byteOrder), ...);
-    for (int i = 0; i < 5; ++i) {
-        state[i] += v[i];
-        v[i] = state[i];
-    }
-    if (both) {
-        Sha1RoundsOnly(v, wk + 80, std::index_sequence<Group...>{});
-        for (int i = 0; i < 5; ++i) {
-            state[i] += v[i];
-            v[i] = state[i];
-        }
-    }
 }
 
 }  // namespace
@@ -517,8 +418,12 @@ NORVA_TARGET_SHA void Sha1Compress(std::uint32_t* state, const std::uint8_t* blo
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
 }
 
-NORVA_TARGET_SSSE3 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks,
-                                          std::size_t count) {
+// The same code serves both vector paths; compiled for AVX2 and BMI2 the vector instructions
+// take three operands and the rounds rotate without copies. (Two blocks side by side in the
+// wide registers halve the vector work, but measured slower: the rounds, not the schedule,
+// set the pace.)
+NORVA_TARGET_SSSE3 static inline __attribute__((always_inline)) void Sha1CompressVector(
+    std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
     // Big-endian message words.
     const __m128i byteOrder = _mm_set_epi64x(0x0C0D0E0F08090A0BLL, 0x0405060700010203LL);
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
@@ -531,18 +436,14 @@ NORVA_TARGET_SSSE3 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8
     }
 }
 
+NORVA_TARGET_SSSE3 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks,
+                                          std::size_t count) {
+    Sha1CompressVector(state, blocks, count);
+}
+
 NORVA_TARGET_AVX2 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks,
                                         std::size_t count) {
-    const __m256i byteOrder = _mm256_set_epi64x(0x0C0D0E0F08090A0BLL, 0x0405060700010203LL,
-                                                0x0C0D0E0F08090A0BLL, 0x0405060700010203LL);
-    std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
-    for (; count >= 2; count -= 2, blocks += 128) {
-        Sha1BlocksAvx(state, v, blocks, blocks + 64, true, byteOrder,
-                      std::make_index_sequence<20>{});
-    }
-    if (count == 1) {
-        Sha1BlocksAvx(state, v, blocks, blocks, false, byteOrder, std::make_index_sequence<20>{});
-    }
+    Sha1CompressVector(state, blocks, count);
 }
 
 #endif

@@ -28,8 +28,8 @@ bool AesActive();
 bool ShaActive();
 
 // The ways to compute SHA-1, slowest first: portable code; the message schedule four words
-// at a time in SSSE3 registers, two blocks at a time in AVX2 registers (with BMI2 rotations in
-// the rounds); the SHA instructions.
+// at a time in vector registers beside scalar rounds, in SSSE3 code or in AVX2 code with BMI2
+// rotations; the SHA instructions.
 enum class Sha1Path { Portable, Ssse3, Avx2, ShaNi };
 
 // The fastest path the processor offers, whatever SetEnabled and LimitSha1Path say.
@@ -58,7 +58,7 @@ void AesEncryptChained(const std::uint32_t* keys, int rounds, const std::uint8_t
                        std::uint8_t* destination, std::size_t count, const std::uint8_t* chain);
 
 // SHA-1 compression of `count` 64-byte blocks into the five chaining words, with the SHA
-// instructions, and with the message schedule in SSSE3 or AVX2 registers.
+// instructions, and with the message schedule in vector registers (SSSE3 or AVX2 code).
 void Sha1Compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
