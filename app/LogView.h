@@ -10,7 +10,7 @@
 // What the loader needs from a window. The window implements it with widgets,
 // norva-inspect headless, the tests with a recorder.
 class ILogView {
-public:
+  public:
     virtual ~ILogView() = default;
 
     // mmFileContent: the file's lines (byte text) and its background colour.

@@ -6,7 +6,7 @@
 // Where a chart copies its finished image: the window's paint box, or a headless
 // holder of the last image. Not owned by the chart.
 class TPaintBox {
-public:
+  public:
     virtual ~TPaintBox() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
@@ -16,7 +16,7 @@ public:
 
 // A text label that receives one of the chart's text blocks (byte text).
 class TTextLabel {
-public:
+  public:
     virtual ~TTextLabel() = default;
     virtual void SetText(const std::string& text) = 0;
 };
