@@ -2,6 +2,8 @@
 // the same output whatever the number of threads.
 #include <gtest/gtest.h>
 
+#include "InspectRun.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -13,27 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct TRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-TRun Inspect(const QStringList& arguments, const QString& workingDirectory = {}) {
-    QProcess process;
-    if (!workingDirectory.isEmpty()) {
-        process.setWorkingDirectory(workingDirectory);
-    }
-    process.start(NORVA_INSPECT, arguments);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-QString Data(const QString& name) {
-    return QString(NORVA_TEST_DATA) + "/" + name;
-}
 
 // Copies a sample (by its stem) to `relative` inside `dir`, making folders on the way.
 void Place(const QTemporaryDir& dir, const QString& stem, const QString& relative) {

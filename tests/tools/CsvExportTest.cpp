@@ -1,6 +1,8 @@
 // norva-inspect --csv: which cells become rows and what each column holds.
 #include <gtest/gtest.h>
 
+#include "InspectRun.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,23 +14,6 @@
 #include <string>
 
 namespace {
-
-struct TRun {
-    int status = -1;
-    QByteArray out;
-};
-
-TRun InspectCsv(const QStringList& files) {
-    QProcess process;
-    process.start(NORVA_INSPECT, QStringList{"--csv"} + files);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput()};
-}
-
-QString Data(const QString& name) {
-    return QString(NORVA_TEST_DATA) + "/" + name;
-}
 
 // A record line of 116 fields for direction data: the identity of the serving cell and the
 // cell blocks given (index 0..8 -> channel, level, ci, lac, plmn, c1, c2, b, service).
@@ -67,7 +52,7 @@ TEST(CsvExportTest, ServingCellAndNeighboursWithALevelMakeRows) {
     file.write("03;20240514102231;U;1;0;0;0;26210;2G\r\n");
     file.close();
 
-    const TRun run = InspectCsv({path});
+    const TRun run = Inspect({"--csv", path});
     const QString quoted = "\"" + QString(path).replace("\"", "\"\"") + "\"";
     const QString verdict = "The file could not be interpreted";
     const QStringList want = {
@@ -99,7 +84,7 @@ TEST(CsvExportTest, DemoRowsAgreeWithTheCellLines) {
     QFile answer(Data("demo-gsmr.json"));
     ASSERT_TRUE(answer.open(QIODevice::ReadOnly));
     const QJsonObject expected = QJsonDocument::fromJson(answer.readAll()).object();
-    const TRun run = InspectCsv({Data("demo-gsmr.ktz")});
+    const TRun run = Inspect({"--csv", Data("demo-gsmr.ktz")});
     ASSERT_EQ(run.status, 0);
     QStringList rows = QString::fromUtf8(run.out).split("\r\n");
     ASSERT_EQ(rows.takeLast(), "");

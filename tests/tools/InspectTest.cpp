@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "InspectRun.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
@@ -12,23 +14,6 @@
 #include <vector>
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    QByteArray out;
-};
-
-RunResult RunInspect(const QStringList& arguments) {
-    QProcess process;
-    process.start(NORVA_INSPECT, arguments);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput()};
-}
-
-QString Data(const QString& name) {
-    return QString(NORVA_TEST_DATA) + "/" + name;
-}
 
 QJsonDocument ReadJson(const QString& path) {
     QFile file(path);
@@ -62,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleJsonTest,
                          });
 
 TEST(InspectJsonTest, KeysComeInTheDocumentedOrder) {
-    const QByteArray out = RunInspect({"--json", Data("demo-gsmr.ktz")}).out;
+    const QByteArray out = Inspect({"--json", Data("demo-gsmr.ktz")}).out;
     const std::vector<const char*> keys = {
         "\"file\"",     "\"error\"",      "\"softwareVersion\"", "\"license\"",  "\"signature\"",
         "\"offset\"",   "\"angle\"",      "\"firstRecordLine\"", "\"verdict\"",  "\"dataLoaded\"",
@@ -77,7 +62,7 @@ TEST(InspectJsonTest, KeysComeInTheDocumentedOrder) {
 }
 
 TEST(InspectJsonTest, SeveralFilesGiveAnArray) {
-    const RunResult run = RunInspect({"--json", Data("demo-gsmr.ktz"), Data("missing.ktz")});
+    const TRun run = Inspect({"--json", Data("demo-gsmr.ktz"), Data("missing.ktz")});
     const QJsonDocument doc = QJsonDocument::fromJson(run.out);
     ASSERT_TRUE(doc.isArray());
     ASSERT_EQ(doc.array().size(), 2);
@@ -97,7 +82,7 @@ TEST(InspectJsonTest, TextsAreDecodedFromTheCodePage) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("LICENSE: M\xfcller \x80\x81\"\\\t\r\nSIGNATURE: x\r\n");
     file.close();
-    const QJsonObject doc = QJsonDocument::fromJson(RunInspect({"--json", path}).out).object();
+    const QJsonObject doc = QJsonDocument::fromJson(Inspect({"--json", path}).out).object();
     EXPECT_EQ(doc["license"].toString(), QString::fromUtf8("Müller €\u0081\"\\\t"));
     EXPECT_EQ(doc["file"].toString(), path);
 }
@@ -109,7 +94,7 @@ TEST(InspectJsonTest, OverflowReportsThePlacedSelectors) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("SWVERSION: NG-FW 795\r\nANGLE: 1073741824\r\n");
     file.close();
-    const RunResult run = RunInspect({"--json", path});
+    const TRun run = Inspect({"--json", path});
     const QJsonObject doc = QJsonDocument::fromJson(run.out).object();
     EXPECT_EQ(doc["error"].toString(), QString::fromUtf8("Integerüberlauf"));
     const QJsonArray directions = doc["directions"].toArray();
@@ -136,7 +121,7 @@ TEST_P(InspectStatusTest, HighestStatusApplies) {
     for (const QString& argument : GetParam().arguments) {
         arguments << (argument.endsWith(".ktz") ? Data(argument) : argument);
     }
-    EXPECT_EQ(RunInspect(arguments).status, GetParam().status);
+    EXPECT_EQ(Inspect(arguments).status, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -159,8 +144,8 @@ TEST(InspectImageTest, WritesChartsAtThePaintBoxSizes) {
     const QString polar = dir.filePath("polar.png");
     const QString bars = dir.filePath("bars.png");
     const QString bars5 = dir.filePath("bars5.png");
-    EXPECT_EQ(RunInspect({"--polar", polar, "--bars", bars, Data("demo-gsmr.ktz")}).status, 0);
-    EXPECT_EQ(RunInspect({"--direction", "5", "--bars", bars5, Data("demo-gsmr.ktz")}).status, 0);
+    EXPECT_EQ(Inspect({"--polar", polar, "--bars", bars, Data("demo-gsmr.ktz")}).status, 0);
+    EXPECT_EQ(Inspect({"--direction", "5", "--bars", bars5, Data("demo-gsmr.ktz")}).status, 0);
     const QImage polarImage(polar);
     const QImage barsImage(bars);
     const QImage bars5Image(bars5);
