@@ -1,12 +1,12 @@
-#include "CellCsv.h"
+#include "app/CellCsv.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 
-#include "Cp1252.h"
-#include "MonitorData.h"
-#include "Utilities.h"
+#include "app/Cp1252.h"
+#include "data/MonitorData.h"
+#include "data/Utilities.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "DirectionSlot.h"
-#include "Logger.h"
-#include "SignatureVerdict.h"
+#include "app/SignatureVerdict.h"
+#include "data/DirectionSlot.h"
+#include "data/Logger.h"
 
 // The received cells of a loaded log as CSV for reports, shared by norva-inspect --csv and
 // the window's export so that both write the same bytes.

@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "app/LogFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <system_error>
 
-#include "Errors.h"
-#include "Utilities.h"
+#include "app/Errors.h"
+#include "data/Utilities.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LogState.h"
+#include "app/LogState.h"
 
 // Splits a file's bytes into lines. CR LF, LF and CR each end a line (LF CR is two ends);
 // a line end at the very end does not start an empty line; a NUL byte ends the text.

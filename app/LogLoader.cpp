@@ -1,10 +1,10 @@
-#include "LogLoader.h"
+#include "app/LogLoader.h"
 
 #include <cmath>
 #include <limits>
 
-#include "Errors.h"
-#include "LogFile.h"
+#include "app/Errors.h"
+#include "app/LogFile.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "CellData.h"
-#include "DirectionSlot.h"
-#include "LogState.h"
-#include "LogView.h"
-#include "MonitorGraphics.h"
-#include "SignatureVerdict.h"
+#include "app/LogState.h"
+#include "app/LogView.h"
+#include "app/SignatureVerdict.h"
+#include "charts/MonitorGraphics.h"
+#include "data/CellData.h"
+#include "data/DirectionSlot.h"
 
 // The document side of the main window: log state, the eight direction slots and the
 // two charts, driven by the window's handlers.

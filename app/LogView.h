@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "PaintTargets.h"
+#include "charts/PaintTargets.h"
 
 // What the loader needs from a window. The window implements it with widgets,
 // norva-inspect headless, the tests with a recorder.

@@ -1,6 +1,6 @@
-#include "SignatureVerdict.h"
+#include "app/SignatureVerdict.h"
 
-#include "Cipher.h"
+#include "crypto/Cipher.h"
 
 const std::string& VerdictText(TSignatureVerdict verdict) {
     static const std::string notInterpretable = "The file could not be interpreted";

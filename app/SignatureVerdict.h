@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LogView.h"
+#include "app/LogView.h"
 
 enum class TSignatureVerdict { NotInterpretable, Valid, NotValid };
 

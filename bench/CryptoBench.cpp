@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "Cipher.h"
-#include "CryptAccel.h"
-#include "CryptCipher.h"
-#include "CryptFmt.h"
-#include "CryptHash.h"
+#include "crypto/Cipher.h"
+#include "crypto/CryptAccel.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptHash.h"
 
 namespace {
 

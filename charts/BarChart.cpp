@@ -2,10 +2,10 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "CellTextLines.h"
-#include "ChartDrawing.h"
-#include "MonitorGraphics.h"
-#include "Utilities.h"
+#include "charts/CellTextLines.h"
+#include "charts/ChartDrawing.h"
+#include "charts/MonitorGraphics.h"
+#include "data/Utilities.h"
 
 namespace {
 

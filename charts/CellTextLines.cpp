@@ -1,6 +1,6 @@
-#include "CellTextLines.h"
+#include "charts/CellTextLines.h"
 
-#include "MonitorData.h"
+#include "data/MonitorData.h"
 
 namespace {
 

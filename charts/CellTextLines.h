@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "CellData.h"
+#include "data/CellData.h"
 
 // The serving-cell line under the header " CHN RLEV PLMN   LAI   CID  C1  C2 B D", or the
 // empty text when the record has no valid identity.

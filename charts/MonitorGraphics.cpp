@@ -1,5 +1,5 @@
 // The band rule and the band images shared by both charts.
-#include "MonitorGraphics.h"
+#include "charts/MonitorGraphics.h"
 
 #include <QFile>
 #include <QPainter>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Utilities.h"
+#include "data/Utilities.h"
 
 // The band bitmaps are compiled into this static library; registering them here, in a
 // function the charts call anyway, keeps the linker from dropping them from executables.

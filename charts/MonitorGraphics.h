@@ -12,9 +12,9 @@
 #include <optional>
 #include <vector>
 
-#include "CellData.h"
-#include "DirectionSlot.h"
-#include "PaintTargets.h"
+#include "charts/PaintTargets.h"
+#include "data/CellData.h"
+#include "data/DirectionSlot.h"
 
 class QPainter;
 

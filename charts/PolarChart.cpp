@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "ChartDrawing.h"
-#include "MonitorGraphics.h"
+#include "charts/ChartDrawing.h"
+#include "charts/MonitorGraphics.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "Cipher.h"
+#include "crypto/Cipher.h"
 
 #include <string_view>
 #include <utility>
 
-#include "CryptCipher.h"
-#include "CryptFmt.h"
-#include "CryptHash.h"
-#include "CryptUtil.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptHash.h"
+#include "crypto/CryptUtil.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CryptAccel.h"
+#include "crypto/CryptAccel.h"
 
 #include <atomic>
 #include <bit>

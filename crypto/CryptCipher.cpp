@@ -1,12 +1,12 @@
-#include "CryptCipher.h"
+#include "crypto/CryptCipher.h"
 
 #include <algorithm>
 #include <cassert>
 #include <stdexcept>
 #include <string>
 
-#include "CryptAccel.h"
-#include "CryptData.h"
+#include "crypto/CryptAccel.h"
+#include "crypto/CryptData.h"
 
 namespace {
 

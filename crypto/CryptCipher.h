@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "CryptUtil.h"
+#include "crypto/CryptUtil.h"
 
 enum TCipherMode : std::uint8_t {
     cmCTSx,  // block chaining with xor-accumulated feedback; tail in cmCFS8

@@ -1,4 +1,4 @@
-#include "CryptData.h"
+#include "crypto/CryptData.h"
 
 #include <bit>
 

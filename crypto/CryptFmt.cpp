@@ -1,4 +1,4 @@
-#include "CryptFmt.h"
+#include "crypto/CryptFmt.h"
 
 #include <array>
 #include <cstdint>

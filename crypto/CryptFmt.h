@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "CryptUtil.h"
+#include "crypto/CryptUtil.h"
 
 // Class reference of a text format. Formats are stateless: the descriptor carries the
 // class operations and no format object is ever created.

@@ -1,6 +1,6 @@
-#include "CryptHash.h"
+#include "crypto/CryptHash.h"
 
-#include "CryptAccel.h"
+#include "crypto/CryptAccel.h"
 
 #include <bit>
 #include <stdexcept>

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "CryptFmt.h"
-#include "CryptUtil.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptUtil.h"
 
 class TCryptHash;
 

@@ -1,4 +1,4 @@
-#include "CryptUtil.h"
+#include "crypto/CryptUtil.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "CellData.h"
+#include "data/CellData.h"
 
 #include <algorithm>
 #include <vector>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Logger.h"
-#include "Utilities.h"
+#include "data/Logger.h"
+#include "data/Utilities.h"
 
 class TCell {
   public:

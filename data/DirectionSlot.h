@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "CellData.h"
+#include "data/CellData.h"
 
 // One antenna direction of the loaded log. The selector is identified by its index
 // (rb0..rb7 of the window), which never changes.

@@ -1,4 +1,4 @@
-#include "Logger.h"
+#include "data/Logger.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <utility>
 
-#include "Utilities.h"
+#include "data/Utilities.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "MonitorData.h"
+#include "data/MonitorData.h"
 
 #include <algorithm>
 
-#include "Utilities.h"
+#include "data/Utilities.h"
 
 namespace {
 

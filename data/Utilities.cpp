@@ -1,4 +1,4 @@
-#include "Utilities.h"
+#include "data/Utilities.h"
 
 #include <algorithm>
 #include <limits>

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "CryptCipher.h"
-#include "FuzzSupport.h"
+#include "crypto/CryptCipher.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "CryptFmt.h"
-#include "FuzzSupport.h"
+#include "crypto/CryptFmt.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

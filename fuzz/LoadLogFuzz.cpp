@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "FuzzSupport.h"
-#include "LogFile.h"
-#include "LogLoader.h"
-#include "LogView.h"
+#include "app/Errors.h"
+#include "app/LogFile.h"
+#include "app/LogLoader.h"
+#include "app/LogView.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

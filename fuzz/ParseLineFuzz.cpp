@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CellData.h"
-#include "FuzzSupport.h"
-#include "Logger.h"
-#include "Utilities.h"
+#include "data/CellData.h"
+#include "data/Logger.h"
+#include "data/Utilities.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "Logger.h"
-#include "Utilities.h"
+#include "data/Logger.h"
+#include "data/Utilities.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

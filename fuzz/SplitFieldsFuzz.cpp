@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzSupport.h"
-#include "Utilities.h"
+#include "data/Utilities.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzSupport.h"
-#include "Utilities.h"
+#include "data/Utilities.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

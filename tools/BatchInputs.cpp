@@ -1,4 +1,4 @@
-#include "BatchInputs.h"
+#include "tools/BatchInputs.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "BatchRun.h"
+#include "tools/BatchRun.h"
 
 #include <unistd.h>
 

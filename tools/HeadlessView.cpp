@@ -1,4 +1,4 @@
-#include "HeadlessView.h"
+#include "tools/HeadlessView.h"
 
 QImage THeadlessPaintBox::Image() const {
     if (!Image_.isNull()) {

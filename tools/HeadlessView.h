@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "DirectionSlot.h"
-#include "LogView.h"
+#include "app/LogView.h"
+#include "data/DirectionSlot.h"
 
 // A paint box without a window: keeps the last image a chart handed to it.
 class THeadlessPaintBox : public TPaintBox {

@@ -1,12 +1,12 @@
-#include "InspectReport.h"
+#include "tools/InspectReport.h"
 
 #include <cstdio>
 
-#include "CellCsv.h"
-#include "CellTextLines.h"
-#include "Cp1252.h"
-#include "HeadlessView.h"
-#include "LogLoader.h"
+#include "app/CellCsv.h"
+#include "app/Cp1252.h"
+#include "app/LogLoader.h"
+#include "charts/CellTextLines.h"
+#include "tools/HeadlessView.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "DirectionSlot.h"
-#include "LogState.h"
-#include "Logger.h"
-#include "SignatureVerdict.h"
+#include "app/LogState.h"
+#include "app/SignatureVerdict.h"
+#include "data/DirectionSlot.h"
+#include "data/Logger.h"
 
 class TLogLoader;
 class THeadlessView;

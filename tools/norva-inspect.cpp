@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "BatchInputs.h"
-#include "BatchRun.h"
-#include "CellCsv.h"
-#include "HeadlessView.h"
-#include "InspectReport.h"
-#include "LogLoader.h"
-#include "MonitorGraphics.h"
+#include "app/CellCsv.h"
+#include "app/LogLoader.h"
+#include "charts/MonitorGraphics.h"
+#include "tools/BatchInputs.h"
+#include "tools/BatchRun.h"
+#include "tools/HeadlessView.h"
+#include "tools/InspectReport.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "LogFile.h"
-#include "SignatureVerdict.h"
+#include "app/LogFile.h"
+#include "app/SignatureVerdict.h"
 
 using Lines = std::vector<std::string>;
 

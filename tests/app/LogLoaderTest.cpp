@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "LogFile.h"
-#include "LogLoader.h"
-#include "RecordingView.h"
+#include "app/Errors.h"
+#include "app/LogFile.h"
+#include "app/LogLoader.h"
+#include "tests/app/RecordingView.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
@@ -25,7 +25,7 @@ std::string ReadBytes(const fs::path& path) {
 }
 
 Lines SampleLines(const std::string& name) {
-    return SplitLogLines(ReadBytes(fs::path(NORVA_TEST_DATA) / name));
+    return SplitLogLines(ReadBytes(fs::path(NORVA_SAMPLES) / name));
 }
 
 std::string Joined(const Lines& lines, const std::string& end = "\r\n") {
@@ -54,7 +54,7 @@ class LogLoaderTest : public testing::Test {
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
-    fs::path Sample(const std::string& name) { return fs::path(NORVA_TEST_DATA) / name; }
+    fs::path Sample(const std::string& name) { return fs::path(NORVA_SAMPLES) / name; }
 
     void Load(const fs::path& path) {
         View.Calls.clear();

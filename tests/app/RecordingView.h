@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LogView.h"
+#include "app/LogView.h"
 
 // A view that writes every call the loader makes, in order, as one text per call.
 class TRecordingView : public ILogView {

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <string>
 
-#include "LogFile.h"
-#include "LogLoader.h"
-#include "RecordingView.h"
+#include "app/LogFile.h"
+#include "app/LogLoader.h"
+#include "tests/app/RecordingView.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,7 @@ class SampleVerdictTest : public testing::TestWithParam<VerdictCase> {};
 TEST_P(SampleVerdictTest, ShowsColourThenText) {
     TRecordingView view;
     TLogLoader loader(view);
-    loader.LoadLogFile(fs::path(NORVA_TEST_DATA) / GetParam().file);
+    loader.LoadLogFile(fs::path(NORVA_SAMPLES) / GetParam().file);
     const auto verdictCalls = [&] {
         std::vector<std::string> calls;
         for (const std::string& call : view.Calls) {
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 std::vector<std::string> DemoLines() {
-    std::ifstream in(fs::path(NORVA_TEST_DATA) / "demo-gsmr.ktz", std::ios::binary);
+    std::ifstream in(fs::path(NORVA_SAMPLES) / "demo-gsmr.ktz", std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     return SplitLogLines(bytes.str());

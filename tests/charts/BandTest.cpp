@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "ChartTestSupport.h"
+#include "tests/charts/ChartTestSupport.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "CellTextLines.h"
-#include "ChartTestSupport.h"
+#include "charts/CellTextLines.h"
+#include "tests/charts/ChartTestSupport.h"
 
 namespace {
 

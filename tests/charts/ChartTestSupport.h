@@ -3,7 +3,7 @@
 #include <QImage>
 #include <string>
 
-#include "MonitorGraphics.h"
+#include "charts/MonitorGraphics.h"
 
 // A paint box that keeps the last image it was handed.
 class RecordingPaintBox : public TPaintBox {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ChartTestSupport.h"
+#include "tests/charts/ChartTestSupport.h"
 
 namespace {
 

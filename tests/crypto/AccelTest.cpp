@@ -7,11 +7,11 @@
 #include <iostream>
 #include <vector>
 
-#include "Cipher.h"
-#include "CryptAccel.h"
-#include "CryptCipher.h"
-#include "CryptHash.h"
-#include "TestSupport.h"
+#include "crypto/Cipher.h"
+#include "crypto/CryptAccel.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptHash.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

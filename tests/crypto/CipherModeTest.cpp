@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "CryptCipher.h"
-#include "TestSupport.h"
+#include "crypto/CryptCipher.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "CryptFmt.h"
-#include "TestSupport.h"
+#include "crypto/CryptFmt.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

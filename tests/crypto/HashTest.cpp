@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CryptHash.h"
-#include "TestSupport.h"
+#include "crypto/CryptHash.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "CryptCipher.h"
-#include "TestSupport.h"
+#include "crypto/CryptCipher.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

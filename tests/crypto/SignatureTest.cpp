@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <regex>
 
-#include "Cipher.h"
-#include "CryptCipher.h"
-#include "CryptFmt.h"
-#include "CryptHash.h"
-#include "TestSupport.h"
+#include "crypto/Cipher.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptHash.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

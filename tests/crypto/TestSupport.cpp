@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/crypto/TestSupport.h"
 
 #include <openssl/evp.h>
 #include <openssl/sha.h>

@@ -4,11 +4,11 @@
 #include <array>
 #include <vector>
 
-#include "CryptCipher.h"
-#include "CryptFmt.h"
-#include "CryptHash.h"
-#include "CryptUtil.h"
-#include "TestSupport.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptHash.h"
+#include "crypto/CryptUtil.h"
+#include "tests/crypto/TestSupport.h"
 
 namespace {
 

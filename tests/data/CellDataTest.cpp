@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "CellData.h"
-#include "CellTextLines.h"
-#include "VectorTable.h"
+#include "charts/CellTextLines.h"
+#include "data/CellData.h"
+#include "tests/data/VectorTable.h"
 
 TEST(TCellData, NewRecordIsEmptyAndShowsNoLines) {
     const auto data = std::make_unique<TCellData>();

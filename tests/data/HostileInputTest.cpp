@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "CellData.h"
-#include "CellTextLines.h"
-#include "Utilities.h"
-#include "VectorTable.h"
+#include "charts/CellTextLines.h"
+#include "data/CellData.h"
+#include "data/Utilities.h"
+#include "tests/data/VectorTable.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "Logger.h"
-#include "VectorTable.h"
+#include "data/Logger.h"
+#include "tests/data/VectorTable.h"
 
 TEST(ParseLogTime, Vectors) {
     for (const VectorRow& row : ReadVectorTable("logtime.txt")) {

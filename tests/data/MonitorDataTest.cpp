@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "MonitorData.h"
-#include "VectorTable.h"
+#include "data/MonitorData.h"
+#include "tests/data/VectorTable.h"
 
 TEST(PlmnText, Vectors) {
     for (const VectorRow& row : ReadVectorTable("plmn.txt")) {

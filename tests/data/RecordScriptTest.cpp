@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "CellData.h"
-#include "CellTextLines.h"
-#include "VectorTable.h"
+#include "charts/CellTextLines.h"
+#include "data/CellData.h"
+#include "tests/data/VectorTable.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <regex>
 
-#include "Utilities.h"
-#include "VectorTable.h"
+#include "data/Utilities.h"
+#include "tests/data/VectorTable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "VectorTable.h"
+#include "tests/data/VectorTable.h"
 
 #include <fstream>
 #include <limits>

@@ -2,7 +2,7 @@
 // the same output whatever the number of threads.
 #include <gtest/gtest.h>
 
-#include "InspectRun.h"
+#include "tests/tools/InspectRun.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -195,10 +195,10 @@ TEST(BatchUsageTest, BadCombinationsAreUsageErrors) {
                                  {"-j"},
                                  {"--bars", "b.png", "a.ktz", "b.ktz"}};
     for (const QStringList& arguments : cases) {
-        EXPECT_EQ(Inspect(arguments, NORVA_TEST_DATA).status, 64)
+        EXPECT_EQ(Inspect(arguments, NORVA_SAMPLES).status, 64)
             << arguments.join(' ').toStdString();
     }
-    EXPECT_EQ(Inspect({"-j3", "demo-gsmr.ktz"}, NORVA_TEST_DATA).status, 0);
+    EXPECT_EQ(Inspect({"-j3", "demo-gsmr.ktz"}, NORVA_SAMPLES).status, 0);
 }
 
 }  // namespace

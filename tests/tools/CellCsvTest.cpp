@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "CellCsv.h"
+#include "app/CellCsv.h"
 
 namespace {
 

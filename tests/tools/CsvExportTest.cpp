@@ -1,7 +1,7 @@
 // norva-inspect --csv: which cells become rows and what each column holds.
 #include <gtest/gtest.h>
 
-#include "InspectRun.h"
+#include "tests/tools/InspectRun.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -81,7 +81,7 @@ QStringList CellLineFields(const QString& line, bool serving) {
 
 // Every row of the demo log against the cell lines of its known answer.
 TEST(CsvExportTest, DemoRowsAgreeWithTheCellLines) {
-    QFile answer(Data("demo-gsmr.json"));
+    QFile answer(Data("expected/demo-gsmr.json"));
     ASSERT_TRUE(answer.open(QIODevice::ReadOnly));
     const QJsonObject expected = QJsonDocument::fromJson(answer.readAll()).object();
     const TRun run = Inspect({"--csv", Data("demo-gsmr.ktz")});

@@ -24,5 +24,5 @@ inline TRun Inspect(const QStringList& arguments, const QString& workingDirector
 }
 
 inline QString Data(const QString& name) {
-    return QString(NORVA_TEST_DATA) + "/" + name;
+    return QString(NORVA_SAMPLES) + "/" + name;
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "InspectRun.h"
+#include "tests/tools/InspectRun.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -27,13 +27,13 @@ class SampleJsonTest : public testing::TestWithParam<const char*> {};
 TEST_P(SampleJsonTest, MatchesTheKnownAnswer) {
     const QString sample = GetParam();
     QProcess process;
-    process.setWorkingDirectory(NORVA_TEST_DATA);
+    process.setWorkingDirectory(NORVA_SAMPLES);
     process.start(NORVA_INSPECT, {"--json", sample + ".ktz"});
     ASSERT_TRUE(process.waitForFinished(60000));
     QJsonParseError error;
     const QJsonDocument got = QJsonDocument::fromJson(process.readAllStandardOutput(), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    const QJsonDocument want = ReadJson(Data(sample + ".json"));
+    const QJsonDocument want = ReadJson(Data("expected/" + sample + ".json"));
     ASSERT_TRUE(want.isObject());
     EXPECT_EQ(got, want) << got.toJson().toStdString();
 }

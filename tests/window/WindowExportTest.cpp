@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "LogLoader.h"
-#include "WindowTestSupport.h"
+#include "app/LogLoader.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace {
 

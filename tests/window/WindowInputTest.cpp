@@ -14,8 +14,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "LogLoader.h"
-#include "WindowTestSupport.h"
+#include "app/LogLoader.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The window as it stands before any file: size, fonts, blank charts, idle selectors.
 #include <QFontInfo>
 
-#include "LogLoader.h"
-#include "MonitorGraphics.h"
-#include "WindowTestSupport.h"
+#include "app/LogLoader.h"
+#include "charts/MonitorGraphics.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace {
 

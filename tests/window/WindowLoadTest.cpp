@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "LogLoader.h"
-#include "WindowTestSupport.h"
+#include "app/LogLoader.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace {
 

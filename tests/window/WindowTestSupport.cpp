@@ -1,4 +1,4 @@
-#include "WindowTestSupport.h"
+#include "tests/window/WindowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QFile>

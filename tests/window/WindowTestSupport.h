@@ -11,10 +11,10 @@
 #include <QStringList>
 #include <memory>
 #include <ostream>
-#include "WindowTextView.h"
+#include "window/WindowTextView.h"
 
-#include "NorvaViewerUnit.h"
-#include "WindowWidgets.h"
+#include "window/NorvaViewerUnit.h"
+#include "window/WindowWidgets.h"
 
 // Readable failure messages for the Qt types the tests compare.
 void PrintTo(const QString& text, std::ostream* out);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "WindowTestSupport.h"
+#include "tests/window/WindowTestSupport.h"
 
 namespace {
 

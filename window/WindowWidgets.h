@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "PaintTargets.h"
+#include "charts/PaintTargets.h"
 
 // A paint box of the main window: shows the last image a chart handed over. On every
 // paint it first asks its handler to redraw, which hands a fresh image back at once.

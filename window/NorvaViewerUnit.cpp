@@ -1,4 +1,4 @@
-#include "NorvaViewerUnit.h"
+#include "window/NorvaViewerUnit.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -17,13 +17,13 @@
 #include <QUrl>
 #include <exception>
 
-#include "CellCsv.h"
-#include "LogLoader.h"
-#include "MonitorGraphics.h"
-#include "WindowText.h"
-#include "WindowTextView.h"
-#include "WindowWidgets.h"
+#include "app/CellCsv.h"
+#include "app/LogLoader.h"
+#include "charts/MonitorGraphics.h"
 #include "ui_NorvaViewerUnit.h"
+#include "window/WindowText.h"
+#include "window/WindowTextView.h"
+#include "window/WindowWidgets.h"
 
 // Resources of a static library must be registered explicitly, outside any namespace.
 static void InitViewerResources() {

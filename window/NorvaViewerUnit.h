@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "LogView.h"
+#include "app/LogView.h"
 
 class QMenu;
 class QRadioButton;

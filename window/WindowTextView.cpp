@@ -1,4 +1,4 @@
-#include "WindowTextView.h"
+#include "window/WindowTextView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -7,7 +7,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "WindowText.h"
+#include "window/WindowText.h"
 
 namespace {
 

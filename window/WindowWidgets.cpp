@@ -1,10 +1,10 @@
-#include "WindowWidgets.h"
+#include "window/WindowWidgets.h"
 
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionGroupBox>
 
-#include "WindowText.h"
+#include "window/WindowText.h"
 
 TWindowPaintBox::TWindowPaintBox(QWidget* parent) : QWidget(parent) {}
 

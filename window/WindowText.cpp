@@ -1,9 +1,9 @@
-#include "WindowText.h"
+#include "window/WindowText.h"
 
 #include <QStringDecoder>
 #include <string>
 
-#include "Cp1252.h"
+#include "app/Cp1252.h"
 
 QString DecodeWindows1252(std::string_view bytes) {
     return QString::fromStdString(Cp1252ToUtf8(std::string(bytes)));

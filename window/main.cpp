@@ -2,7 +2,7 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "NorvaViewerUnit.h"
+#include "window/NorvaViewerUnit.h"
 
 namespace {
 
