@@ -180,14 +180,14 @@ TFileReport MakeFileReport(const std::string& file, const std::optional<std::str
     return report;
 }
 
-int ExitStatusOf(const TFileReport& report) {
+TExitStatus ExitStatusOf(const TFileReport& report) {
     if (report.Error) {
-        return 3;
+        return TExitStatus::LoadError;
     }
     if (!report.Verdict || *report.Verdict == TSignatureVerdict::NotInterpretable) {
-        return 2;
+        return TExitStatus::NotJudged;
     }
-    return *report.Verdict == TSignatureVerdict::NotValid ? 1 : 0;
+    return *report.Verdict == TSignatureVerdict::NotValid ? TExitStatus::NotValid : TExitStatus::Ok;
 }
 
 void WriteSummary(std::ostream& out, const TFileReport& r) {

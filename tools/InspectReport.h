@@ -40,8 +40,17 @@ struct TFileReport {
 TFileReport MakeFileReport(const std::string& file, const std::optional<std::string>& error,
                            const TLogLoader& loader, const THeadlessView& view);
 
-// Exit status contribution of one file: 0 OK, 1 not valid, 2 not judged, 3 load error.
-int ExitStatusOf(const TFileReport& report);
+// The exit statuses of norva-inspect; the highest that applies to any file wins.
+enum class TExitStatus : int {
+    Ok = 0,
+    NotValid = 1,
+    NotJudged = 2,  // not interpretable, or not checked at all
+    LoadError = 3,
+    UsageError = 64,
+};
+
+// What one file contributes to the exit status (never UsageError).
+TExitStatus ExitStatusOf(const TFileReport& report);
 
 // One file's JSON document, without a line end after its closing brace.
 void WriteFileJson(std::ostream& out, const TFileReport& report);

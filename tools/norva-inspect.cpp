@@ -1,12 +1,17 @@
 // norva-inspect: runs the viewer's loader without a window and reports what it found, for
 // one log or for whole folders of them.
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <charconv>
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -22,30 +27,19 @@
 
 namespace {
 
-constexpr int UsageError = 64;
-constexpr int LoadError = 3;
 constexpr unsigned MaxJobs = 1024;
 
-const char* const UsageText =
-    "usage: norva-inspect [--json | --csv] [-r] [-j N] [--progress]\n"
-    "                     [--polar FILE.png] [--direction N --bars FILE.png] PATH...\n"
-    "  PATH            a log file, or a folder: its .ktz files (any letter case), sorted\n"
-    "  -r, --recursive also the .ktz files of every folder below a folder PATH\n"
-    "  -j, --jobs N    check N files at a time (default: one per processor); each load\n"
-    "                  holds its file in memory several times over\n"
-    "  --progress      show \"checked K/N\" on standard error (shown anyway on a terminal\n"
-    "                  once a run takes more than a moment)\n"
-    "  --json          one JSON document per file (an array for several files or a folder)\n"
-    "  --csv           one row per received cell: the serving cell of every direction with\n"
-    "                  data and each of its neighbours that has a level; columns file,\n"
-    "                  direction, time, cell, channel, level_dbm, network, lac, ci, c1, c2,\n"
-    "                  b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty\n"
-    "  --polar PNG     write the polar chart (one log file only)\n"
-    "  --bars PNG      write the bar chart of the selected direction, or of --direction N\n"
+const char* const HelpEpilog =
+    "\n"
+    "A PATH is a log file, or a folder: its .ktz files (any letter case), in name order.\n"
     "Without --json or --csv a single log file gets a summary; several files or a folder get\n"
-    "one line per file in the order given and a closing count.\n"
-    "exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
-    "interpretable, 3 a load failed, 64 usage error; the highest applies\n";
+    "one line per file in the order given and a closing count. --csv gives one row per\n"
+    "received cell: the serving cell of every direction with data and each of its neighbours\n"
+    "that has a level; columns file, direction, time, cell, channel, level_dbm, network, lac,\n"
+    "ci, c1, c2, b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty.\n"
+    "\n"
+    "Exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
+    "interpretable, 3 a load failed, 64 usage error; the highest applies.\n";
 
 struct TOptions {
     bool Json = false;
@@ -53,8 +47,8 @@ struct TOptions {
     bool Recursive = false;
     bool Progress = false;
     unsigned Jobs = 0;  // 0: one per processor
-    std::optional<std::string> PolarPng;
-    std::optional<std::string> BarsPng;
+    std::optional<QString> PolarPng;
+    std::optional<QString> BarsPng;
     std::optional<int> Direction;
     std::vector<std::string> Files;
 };
@@ -64,14 +58,15 @@ class EUsage : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-int ParseDirection(const std::string& text) {
-    if (text.size() == 1 && text[0] >= '0' && text[0] <= '7') {
-        return text[0] - '0';
+int ParseDirection(const QString& text) {
+    if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'7') {
+        return text[0].unicode() - u'0';
     }
     throw EUsage("--direction takes a direction number from 0 to 7");
 }
 
-unsigned ParseJobs(const std::string& text) {
+unsigned ParseJobs(const QString& value) {
+    const std::string text = value.toStdString();
     unsigned jobs = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
     if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > MaxJobs) {
@@ -92,45 +87,85 @@ void CheckCombinations(const TOptions& options) {
     }
 }
 
-TOptions ParseArguments(int argc, char** argv) {
-    TOptions options;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                throw EUsage(arg + " needs a value");
-            }
-            return argv[++i];
-        };
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            options.Files.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--json") {
-            options.Json = true;
-        } else if (arg == "--csv") {
-            options.Csv = true;
-        } else if (arg == "-r" || arg == "--recursive") {
-            options.Recursive = true;
-        } else if (arg == "--progress") {
-            options.Progress = true;
-        } else if (arg == "-j" || arg == "--jobs") {
-            options.Jobs = ParseJobs(value());
-        } else if (arg.starts_with("-j")) {
-            options.Jobs = ParseJobs(arg.substr(2));
-        } else if (arg == "--polar") {
-            options.PolarPng = value();
-        } else if (arg == "--bars") {
-            options.BarsPng = value();
-        } else if (arg == "--direction") {
-            options.Direction = ParseDirection(value());
-        } else {
-            throw EUsage("unknown option " + arg);
+// The command line's options, each with its help text.
+struct TOptionSet {
+    QCommandLineOption Help{{"h", "help"}, "Displays this help."};
+    QCommandLineOption Json{"json",
+                            "One JSON document per file (an array for several files or "
+                            "a folder)."};
+    QCommandLineOption Csv{"csv", "One row per received cell (see below)."};
+    QCommandLineOption Recursive{{"r", "recursive"},
+                                 "Also the .ktz files of every folder below a folder PATH."};
+    QCommandLineOption Jobs{{"j", "jobs"},
+                            "Check <N> files at a time (default: one per processor); each load "
+                            "holds its file in memory several times over.",
+                            "N"};
+    QCommandLineOption Progress{"progress",
+                                "Show \"checked K/N\" on standard error (shown anyway on a "
+                                "terminal once a run takes more than a moment)."};
+    QCommandLineOption Polar{"polar", "Write the polar chart (one log file only).", "FILE.png"};
+    QCommandLineOption Bars{
+        "bars", "Write the bar chart of the selected direction, or of --direction.", "FILE.png"};
+    QCommandLineOption Direction{"direction", "The direction (0 to 7) for --bars.", "N"};
+};
+
+// A positional argument's bytes as they were given: decoding a file name that is not valid in
+// the locale's encoding loses bytes, and the file must still be found.
+std::vector<std::string> RawPositionals(const QStringList& positionals, const QStringList& decoded,
+                                        char** argv) {
+    std::vector<std::string> raw;
+    qsizetype at = 1;
+    for (const QString& positional : positionals) {
+        while (at < decoded.size() && decoded[at] != positional) {
+            ++at;
         }
+        raw.push_back(at < decoded.size() ? std::string(argv[at++]) : positional.toStdString());
     }
+    return raw;
+}
+
+enum class TParseResult { Run, Help, Version };
+
+TParseResult ParseArguments(QCommandLineParser& parser, int argc, char** argv, TOptions& options) {
+    const TOptionSet set;
+    parser.setApplicationDescription(
+        "Checks the signature of NORVA-G measurement logs and reports what they hold.");
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOptions({set.Help, set.Json, set.Csv, set.Recursive, set.Jobs, set.Progress,
+                       set.Polar, set.Bars, set.Direction});
+    parser.addPositionalArgument("PATH", "A log file, or a folder of them.", "PATH...");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    if (!parser.parse(arguments)) {
+        throw EUsage(parser.errorText().toStdString());
+    }
+    if (parser.isSet(set.Help)) {
+        return TParseResult::Help;
+    }
+    if (parser.isSet(version)) {
+        return TParseResult::Version;
+    }
+    options.Json = parser.isSet(set.Json);
+    options.Csv = parser.isSet(set.Csv);
+    options.Recursive = parser.isSet(set.Recursive);
+    options.Progress = parser.isSet(set.Progress);
+    if (parser.isSet(set.Jobs)) {
+        options.Jobs = ParseJobs(parser.value(set.Jobs));
+    }
+    if (parser.isSet(set.Polar)) {
+        options.PolarPng = parser.value(set.Polar);
+    }
+    if (parser.isSet(set.Bars)) {
+        options.BarsPng = parser.value(set.Bars);
+    }
+    if (parser.isSet(set.Direction)) {
+        options.Direction = ParseDirection(parser.value(set.Direction));
+    }
+    options.Files = RawPositionals(parser.positionalArguments(), arguments, argv);
     CheckCombinations(options);
-    return options;
+    return TParseResult::Run;
 }
 
 std::string Utf8FromArgument(const std::string& arg) {
@@ -138,18 +173,18 @@ std::string Utf8FromArgument(const std::string& arg) {
 }
 
 // Writes a chart image; returns false (after saying why) when it cannot be written.
-bool SavePng(const QImage& image, const std::string& path) {
-    if (image.save(QString::fromLocal8Bit(path.c_str()), "PNG")) {
+bool SavePng(const QImage& image, const QString& path) {
+    if (image.save(path, "PNG")) {
         return true;
     }
-    std::cerr << "norva-inspect: cannot write " << path << '\n';
+    std::cerr << "norva-inspect: cannot write " << path.toStdString() << '\n';
     return false;
 }
 
 struct TFileOutcome {
     TFileReport Report;
     std::string CsvRows;
-    int Status = 0;
+    TExitStatus Status = TExitStatus::Ok;
 };
 
 // Loads one file with a loader and a view of its own, so that no file's result depends on
@@ -174,14 +209,14 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
             CellCsvRows(outcome.Report.File, loader.DirectionSlots(), loader.Verdict());
     }
     if (options.PolarPng && !SavePng(view.PolarBox.Image(), *options.PolarPng)) {
-        outcome.Status = std::max(outcome.Status, LoadError);
+        outcome.Status = std::max(outcome.Status, TExitStatus::LoadError);
     }
     if (options.BarsPng) {
         if (options.Direction) {
             loader.rbXClick(*options.Direction);
         }
         if (!SavePng(view.NeighborBox.Image(), *options.BarsPng)) {
-            outcome.Status = std::max(outcome.Status, LoadError);
+            outcome.Status = std::max(outcome.Status, TExitStatus::LoadError);
         }
     }
     return outcome;
@@ -195,7 +230,7 @@ TFileOutcome InspectFileSafely(const TBatchInput& input, const TOptions& options
         TFileOutcome outcome;
         outcome.Report.File = Utf8FromArgument(input.Path.native());
         outcome.Report.Error = e.what();
-        outcome.Status = LoadError;
+        outcome.Status = TExitStatus::LoadError;
         return outcome;
     }
 }
@@ -233,7 +268,7 @@ class TBatchPrinter {
         std::cout.flush();
     }
 
-    int End() {
+    TExitStatus End() {
         if (Options_.Json) {
             std::cout << (Batch_ ? "\n]\n" : "\n");
         } else if (!Options_.Csv && Batch_) {
@@ -246,10 +281,10 @@ class TBatchPrinter {
     const TOptions& Options_;
     bool Batch_;
     TBatchCounts Counts_;
-    int Status_ = 0;
+    TExitStatus Status_ = TExitStatus::Ok;
 };
 
-int Run(const TOptions& options) {
+TExitStatus Run(const TOptions& options) {
     const std::vector<TBatchInput> inputs = ExpandBatchInputs(options.Files, options.Recursive);
     std::error_code folder;
     const bool batch = inputs.size() != 1 || options.Files.size() != 1 ||
@@ -283,14 +318,26 @@ int Run(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("norva-inspect");
+    QCoreApplication::setApplicationVersion(NORVA_VERSION);
+    QCommandLineParser parser;
     try {
-        if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-            std::cout << UsageText;
-            return 0;
+        TOptions options;
+        switch (ParseArguments(parser, argc, argv, options)) {
+            case TParseResult::Help:
+                std::cout << parser.helpText().toStdString() << HelpEpilog;
+                return static_cast<int>(TExitStatus::Ok);
+            case TParseResult::Version:
+                std::cout << "norva-inspect " << NORVA_VERSION << '\n';
+                return static_cast<int>(TExitStatus::Ok);
+            case TParseResult::Run:
+                break;
         }
-        return Run(ParseArguments(argc, argv));
+        return static_cast<int>(Run(options));
     } catch (const EUsage& e) {
-        std::cerr << "norva-inspect: " << e.what() << '\n' << UsageText;
-        return UsageError;
+        std::cerr << "norva-inspect: " << e.what() << "\n"
+                  << "Try 'norva-inspect --help' for more information.\n";
+        return static_cast<int>(TExitStatus::UsageError);
     }
 }

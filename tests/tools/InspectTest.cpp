@@ -121,7 +121,13 @@ TEST_P(InspectStatusTest, HighestStatusApplies) {
     for (const QString& argument : GetParam().arguments) {
         arguments << (argument.endsWith(".ktz") ? Data(argument) : argument);
     }
-    EXPECT_EQ(Inspect(arguments).status, GetParam().status);
+    const TRun run = Inspect(arguments);
+    EXPECT_EQ(run.status, GetParam().status);
+    if (GetParam().status == 64) {
+        // One line saying what is wrong, one pointing to --help.
+        EXPECT_EQ(run.err.count('\n'), 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith("Try 'norva-inspect --help' for more information.\n"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,7 +142,16 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"no_file", {"--json"}, 64},
         StatusCase{"unknown_option", {"--jsn", "demo-gsmr.ktz"}, 64},
         StatusCase{"bad_direction", {"--direction", "8", "--bars", "x.png", "demo-gsmr.ktz"}, 64},
-        StatusCase{"missing_value", {"demo-gsmr.ktz", "--polar"}, 64}),
+        StatusCase{"missing_value", {"demo-gsmr.ktz", "--polar"}, 64},
+        StatusCase{"help", {"--help"}, 0}, StatusCase{"version", {"--version"}, 0},
+        StatusCase{"jobs_with_equals", {"--jobs=2", "demo-gsmr.ktz", "tampered.ktz"}, 1},
+        StatusCase{"jobs_glued", {"-j2", "tampered.ktz"}, 1},
+        StatusCase{"grouped_short_options", {"-rj2", "demo-gsmr.ktz"}, 0},
+        StatusCase{"grouped_jobs_apart", {"-rj", "1", "unsigned.ktz"}, 2},
+        StatusCase{"bad_jobs_with_equals", {"--jobs=0", "demo-gsmr.ktz"}, 64},
+        StatusCase{"grouped_unknown", {"-rx", "demo-gsmr.ktz"}, 64},
+        StatusCase{"value_for_a_flag", {"--json=yes", "demo-gsmr.ktz"}, 64},
+        StatusCase{"dash_dash_ends_options", {"--", "--json"}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InspectImageTest, WritesChartsAtThePaintBoxSizes) {
