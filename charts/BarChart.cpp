@@ -1,10 +1,11 @@
 // The neighbour bar chart: one bar per received cell on the 900 and 1800 channel axes.
+#include "charts/BarChart.h"
+
 #include <QPainter>
 #include <algorithm>
 
 #include "charts/CellTextLines.h"
 #include "charts/ChartDrawing.h"
-#include "charts/MonitorGraphics.h"
 #include "data/Utilities.h"
 
 namespace {
@@ -234,41 +235,20 @@ TBarChartPlan PlanBarChart(const TCellData& data, const TBandSurvey& survey,
     return plan;
 }
 
-TNeighborBarChart::TNeighborBarChart() {
-    if (!BandImagesLoaded()) {
-        LoadBandImages();
-    }
-}
-
-void TNeighborBarChart::AttachPaintBox(TPaintBox* paintBox) {
-    PaintBox = paintBox;
-    FitToPaintBox();
-}
-
-void TNeighborBarChart::FitToPaintBox() {
-    if (PaintBox == nullptr) {
-        return;
-    }
-    Image_ = QImage(PaintBox->Width(), PaintBox->Height(), QImage::Format_RGB32);
-    Image_.fill(clWhite);
-}
-
 void TNeighborBarChart::SetCellData(const TCellData* measurement) {
-    Measurement = measurement;
+    Measurement_ = measurement;
 }
 
 void TNeighborBarChart::Redraw() {
     // Nothing selected yet reads as an empty record.
-    const TCellData& data = Measurement != nullptr ? *Measurement : EmptyRecord();
+    const TCellData& data = Measurement_ != nullptr ? *Measurement_ : EmptyRecord();
     const TBandSurvey survey = SurveyBands(data);
-    Axes.Widen(survey);
+    Axes_.Widen(survey);
     UpdateLabels(data);
-    if (!Image_.isNull()) {
-        Paint(PlanBarChart(data, survey, Axes, Image_.size(), ShowEdgeMarkers));
+    if (HasImage()) {
+        Paint(PlanBarChart(data, survey, Axes_, Canvas().size(), ShowEdgeMarkers));
     }
-    if (PaintBox != nullptr) {
-        PaintBox->ShowImage(Image_);
-    }
+    ShowOnPaintBox();
 }
 
 void TNeighborBarChart::UpdateLabels(const TCellData& data) {
@@ -281,9 +261,8 @@ void TNeighborBarChart::UpdateLabels(const TCellData& data) {
 }
 
 void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
-    QPainter painter(&Image_);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(Image_.rect(), QColor(clWhite));
+    TChartPainter painter(Canvas());
+    painter.fillRect(Canvas().rect(), QColor(clWhite));
     if (plan.Gap) {
         painter.fillRect(*plan.Gap, QColor(clBtnFace));
     }
@@ -302,7 +281,7 @@ void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
     for (size_t level = 0; level < kLevelLines.size(); ++level) {
         for (const TStripPlan* strip : strips) {
             const int32_t row = strip->Levels[level].Row;
-            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(Image_.width(), row)));
+            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(Canvas().width(), row)));
         }
         for (const TStripPlan* strip : strips) {
             const TLevelMark& mark = strip->Levels[level];

@@ -38,3 +38,11 @@ inline void DrawDots(QPainter& painter, const std::vector<QPoint>& dots) {
     painter.setPen(SolidPen(qRgb(0, 0, 0)));
     painter.drawPoints(QPolygon(QList<QPoint>(dots.begin(), dots.end())));
 }
+
+// A painter on a chart image, set up the way every chart draws: aliased, pixel exact.
+class TChartPainter : public QPainter {
+  public:
+    explicit TChartPainter(QImage& image) : QPainter(&image) {
+        setRenderHint(QPainter::Antialiasing, false);
+    }
+};

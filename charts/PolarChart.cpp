@@ -1,12 +1,14 @@
 // The reception polar chart: four level polygons over the eight directions and a grid.
+#include "charts/PolarChart.h"
+
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
+#include "charts/Bands.h"
 #include "charts/ChartDrawing.h"
-#include "charts/MonitorGraphics.h"
 
 namespace {
 
@@ -64,9 +66,9 @@ void PaintGrid(QPainter& painter, const TPolarGrid& grid) {
     PaintLevelCircle(painter, grid, grid.Radius75, biLvlMid, grid.Label75);
 }
 
-void FillSquare(QImage& image, QRgb color) {
-    QPainter painter(&image);
-    painter.fillRect(QRect(0, 0, image.width(), image.width()), QColor(color));
+// The chart is square: only the square at the top is the chart's, whatever the image's height.
+void FillSquare(QPainter& painter, int32_t width, QRgb color) {
+    painter.fillRect(QRect(0, 0, width, width), QColor(color));
 }
 
 int32_t LevelLabelHeight() {
@@ -117,52 +119,27 @@ TPolarPlan PlanPolarChart(const TDirectionSlots& directions, int32_t width, int3
     return plan;
 }
 
-TReceptionPolarChart::TReceptionPolarChart() {
-    if (!BandImagesLoaded()) {
-        LoadBandImages();
-    }
-}
-
-void TReceptionPolarChart::AttachPaintBox(TPaintBox* paintBox) {
-    PaintBox = paintBox;
-    FitToPaintBox();
-}
-
-void TReceptionPolarChart::FitToPaintBox() {
-    if (PaintBox == nullptr) {
-        return;
-    }
-    // A fresh image holds whatever memory it got; start from white instead.
-    Image_ = QImage(PaintBox->Width(), PaintBox->Height(), QImage::Format_RGB32);
-    Image_.fill(clWhite);
-}
-
 void TReceptionPolarChart::SetSlots(const TDirectionSlots& directions) {
-    Slots = directions;
+    Slots_ = directions;
 }
 
 void TReceptionPolarChart::ClearChart() {
-    if (!Image_.isNull()) {
-        FillSquare(Image_, clWhite);
+    if (HasImage()) {
+        TChartPainter painter(Canvas());
+        FillSquare(painter, Canvas().width(), clWhite);
     }
     ShowOnPaintBox();
 }
 
 void TReceptionPolarChart::Redraw() {
-    if (!Image_.isNull()) {
+    if (HasImage()) {
+        const int32_t width = Canvas().width();
         const TPolarPlan plan =
-            PlanPolarChart(Slots, Image_.width(), StartAngle, StepAngle, LevelLabelHeight());
-        FillSquare(Image_, clWhite);
-        QPainter painter(&Image_);
-        painter.setRenderHint(QPainter::Antialiasing, false);
+            PlanPolarChart(Slots_, width, StartAngle, StepAngle, LevelLabelHeight());
+        TChartPainter painter(Canvas());
+        FillSquare(painter, width, clWhite);
         PaintSeries(painter, plan);
         PaintGrid(painter, plan.Grid);
     }
     ShowOnPaintBox();
-}
-
-void TReceptionPolarChart::ShowOnPaintBox() {
-    if (PaintBox != nullptr) {
-        PaintBox->ShowImage(Image_);
-    }
 }
