@@ -94,10 +94,6 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
     return file;
 }
 
-bool StartsWith(const std::string& line, std::string_view key) {
-    return line.compare(0, key.size(), key) == 0;
-}
-
 // The value of a header line: everything from 1-based position `first` on.
 std::string ValueFrom(const std::string& line, size_t first) {
     return first - 1 < line.size() ? line.substr(first - 1) : std::string();
@@ -116,18 +112,18 @@ std::vector<std::string> ScanLogHeader(std::vector<std::string>& lines, TLogStat
     std::vector<std::string> kept;
     kept.reserve(lines.size());
     for (std::string& line : lines) {
-        if (StartsWith(line, "LICENSE:")) {
+        if (line.starts_with("LICENSE:")) {
             state.LicenseText = ValueFrom(line, 10);
-        } else if (StartsWith(line, "SIGNATURE:")) {
+        } else if (line.starts_with("SIGNATURE:")) {
             state.SignatureText = ValueFrom(line, 12);
             continue;
-        } else if (StartsWith(line, "SWVERSION:")) {
+        } else if (line.starts_with("SWVERSION:")) {
             state.SoftwareVersion = StrToIntDef(ValueFrom(line, 18).substr(0, 3), 0);
-        } else if (StartsWith(line, "OFFSET:")) {
+        } else if (line.starts_with("OFFSET:")) {
             state.Offset = StrToIntDef(ValueFrom(line, 9), 0);
-        } else if (StartsWith(line, "ANGLE:")) {
+        } else if (line.starts_with("ANGLE:")) {
             state.Angle = StrToIntDef(ValueFrom(line, 8), 0);
-        } else if (StartsWith(line, "03;") && state.FirstRecordLine == -1 &&
+        } else if (line.starts_with("03;") && state.FirstRecordLine == -1 &&
                    kept.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
             state.FirstRecordLine = static_cast<int32_t>(kept.size());
         }

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int32_t MinimumSoftwareVersion = 790;
 constexpr int SelectorCircleRadius = 40;
 constexpr int SelectorCircleOrigin = 53;  // top-left of a 13 x 13 selector at the centre
 

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+// Logs of older software are shown as text only: neither checked nor charted.
+inline constexpr int32_t MinimumSoftwareVersion = 790;
+
 // What the header of the loaded log says. Reset at the start of every load.
 struct TLogState {
     bool DataLoaded = false;

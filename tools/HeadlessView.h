@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <array>
 #include <optional>
 #include <string>
@@ -8,12 +9,14 @@
 #include <vector>
 
 #include "app/LogView.h"
+#include "charts/BarChart.h"
+#include "charts/PolarChart.h"
 #include "data/DirectionSlot.h"
 
 // A paint box without a window: keeps the last image a chart handed to it.
 class THeadlessPaintBox : public TPaintBox {
   public:
-    THeadlessPaintBox(int width, int height) : Width_(width), Height_(height) {}
+    explicit THeadlessPaintBox(QSize size) : Width_(size.width()), Height_(size.height()) {}
     int Width() const override { return Width_; }
     int Height() const override { return Height_; }
     void ShowImage(const QImage& image) override { Image_ = image.copy(0, 0, Width_, Height_); }
@@ -60,8 +63,8 @@ class THeadlessView : public ILogView {
     std::array<std::optional<std::pair<int, int>>, DirectionCount> Placements{};
     std::array<bool, DirectionCount> Enabled{};
     int Checked = -1;
-    THeadlessPaintBox PolarBox{163, 163};
-    THeadlessPaintBox NeighborBox{252, 153};
+    THeadlessPaintBox PolarBox{PolarChartSize};
+    THeadlessPaintBox NeighborBox{BarChartSize};
     THeadlessLabel CurrentCell;
     THeadlessLabel Neighbors;
 };

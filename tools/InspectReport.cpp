@@ -157,7 +157,8 @@ std::string VerdictLine(const TFileReport& r) {
     if (r.Error) {
         return "none, the load stopped: " + *r.Error;
     }
-    return "none, software version " + std::to_string(r.State.SoftwareVersion) + " is below 790";
+    return "none, software version " + std::to_string(r.State.SoftwareVersion) + " is below " +
+           std::to_string(MinimumSoftwareVersion);
 }
 
 }  // namespace
@@ -216,7 +217,8 @@ void WriteBatchLine(std::ostream& out, const TFileReport& r) {
     } else if (r.Verdict) {
         out << VerdictText(*r.Verdict) << '\n';
     } else {
-        out << "not checked, software version " << r.State.SoftwareVersion << " is below 790\n";
+        out << "not checked, software version " << r.State.SoftwareVersion << " is below "
+            << MinimumSoftwareVersion << '\n';
     }
 }
 

@@ -110,6 +110,9 @@ TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
       StartFile_(std::move(startFile)) {
     InitViewerResources();
     Ui_->setupUi(this);
+    // The layout file places the charts; their sizes are the charts' own.
+    Ui_->pbPolarChart->resize(PolarChartSize);
+    Ui_->pbNeighborChart->resize(BarChartSize);
     Selectors_ = {Ui_->rb0, Ui_->rb1, Ui_->rb2, Ui_->rb3, Ui_->rb4, Ui_->rb5, Ui_->rb6, Ui_->rb7};
     ApplyWindowLook();
     ChooseLogFile = [this] { return RunOpenDialog(); };

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/LogView.h"
+#include "charts/BarChart.h"
+#include "charts/PolarChart.h"
 
 // A view that writes every call the loader makes, in order, as one text per call.
 class TRecordingView : public ILogView {
@@ -67,7 +69,7 @@ class TRecordingView : public ILogView {
     std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
         std::vector<std::string> found;
         for (const std::string& call : Calls) {
-            if (call.rfind(prefix, 0) == 0) {
+            if (call.starts_with(prefix)) {
                 found.push_back(call);
             }
         }
@@ -78,8 +80,8 @@ class TRecordingView : public ILogView {
     std::vector<std::string> Content;
     QColor Color;
     std::string CheckResult = "...";
-    TRecordingBox Polar{*this, "polar", 163, 163};
-    TRecordingBox Neighbor{*this, "bars", 252, 153};
+    TRecordingBox Polar{*this, "polar", PolarChartSize.width(), PolarChartSize.height()};
+    TRecordingBox Neighbor{*this, "bars", BarChartSize.width(), BarChartSize.height()};
     TRecordingLabel CurrentCell;
     TRecordingLabel Neighbors;
 };

@@ -32,8 +32,8 @@ TEST_P(SampleVerdictTest, ShowsColourThenText) {
     const auto verdictCalls = [&] {
         std::vector<std::string> calls;
         for (const std::string& call : view.Calls) {
-            if (call.rfind("color #", 0) == 0 ||
-                (call.rfind("check ", 0) == 0 && call != "check ...")) {
+            if (call.starts_with("color #") ||
+                (call.starts_with("check ") && call != "check ...")) {
                 calls.push_back(call);
             }
         }
