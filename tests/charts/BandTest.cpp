@@ -2,11 +2,10 @@
 
 #include <QFile>
 #include <QPainter>
-#include <cctype>
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 #include "tests/charts/ChartTestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -29,20 +28,17 @@ struct Picture {
     std::vector<std::string> Rows;
 };
 
+// A row of four cells starts a picture; each row of one cell is a pixel row of it.
 std::vector<Picture> ReadPictures() {
-    std::ifstream in(NORVA_TEST_DATA "/band-images.txt");
     std::vector<Picture> pictures;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == ';') {
-            continue;
-        }
-        if (std::isalpha(static_cast<unsigned char>(line[0]))) {
-            Picture p;
-            std::istringstream(line) >> p.Name >> p.Width >> p.Height >> p.Bits;
-            pictures.push_back(p);
+    for (const testsupport::VectorRow& row :
+         testsupport::ReadVectorTable(NORVA_TEST_DATA, "band-images.txt")) {
+        if (row.Cells.size() == 4) {
+            pictures.push_back({row.At(0), row.IntAt(1), row.IntAt(2), row.IntAt(3), {}});
+        } else if (row.Cells.size() == 1 && !pictures.empty()) {
+            pictures.back().Rows.push_back(row.At(0));
         } else {
-            pictures.back().Rows.push_back(line);
+            throw std::runtime_error(row.Where + ": neither a picture nor a pixel row");
         }
     }
     return pictures;
@@ -67,7 +63,9 @@ TEST(BandImagesTest, ResourcesHoldThePicturesPixelForPixel) {
         ASSERT_EQ(bitmap.size(), QSize(p.Width, p.Height)) << p.Name;
         EXPECT_EQ(StoredBitsPerPixel(p.Name.c_str()), p.Bits) << p.Name;
         EXPECT_EQ(bitmap.colorCount(), 1 << p.Bits) << p.Name;
+        ASSERT_EQ(p.Rows.size(), size_t(p.Height)) << p.Name;
         for (int y = 0; y < p.Height; ++y) {
+            ASSERT_EQ(p.Rows[y].size(), size_t(p.Width)) << p.Name << " row " << y;
             for (int x = 0; x < p.Width; ++x) {
                 const QRgb expected = p.Rows[y][x] == '#' ? clBlack : clWhite;
                 ASSERT_EQ(PixelAt(bitmap, x, y), expected) << p.Name << " at " << x << "," << y;

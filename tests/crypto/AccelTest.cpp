@@ -11,7 +11,8 @@
 #include "crypto/CryptAccel.h"
 #include "crypto/CryptCipher.h"
 #include "crypto/CryptHash.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

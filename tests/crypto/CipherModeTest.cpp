@@ -3,7 +3,9 @@
 #include <functional>
 
 #include "crypto/CryptCipher.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -58,7 +60,7 @@ void ExpectCryptError(F&& action, const std::string& message) {
 }
 
 TEST(Sp80038a, CbcAndCfb8Examples) {
-    for (const auto& v : testsupport::ReadVectors("sp800-38a.txt")) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sp800-38a.txt")) {
         SCOPED_TRACE(v.Source);
         const TCipherMode mode = v.Text("mode") == "CBC" ? cmCBCx : cmCFB8;
         auto cipher = NewCipher(v.Bytes("key"), mode, v.Bytes("iv"));

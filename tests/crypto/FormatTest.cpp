@@ -4,7 +4,9 @@
 #include <cctype>
 
 #include "crypto/CryptFmt.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -22,7 +24,7 @@ const TFormatClass* FormatByShortName(const std::string& name) {
 }
 
 TEST(Rfc4648, EncodesAndDecodesTheExamples) {
-    for (const auto& v : testsupport::ReadVectors("rfc4648.txt")) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "rfc4648.txt")) {
         SCOPED_TRACE(v.Source);
         const std::string& bytes = v.Text("bytes");
         EXPECT_EQ(TFormat_MIME64::ClassRef()->Encode(bytes), v.Text("base64"));
@@ -35,7 +37,7 @@ TEST(Rfc4648, EncodesAndDecodesTheExamples) {
 }
 
 TEST(FormatRules, DecodeAndAcceptAsTabled) {
-    for (const auto& v : testsupport::ReadVectors("format-rules.txt")) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "format-rules.txt")) {
         SCOPED_TRACE(v.Source);
         const TFormatClass* format = FormatByShortName(v.Text("format"));
         const std::string text = v.Has("text") ? v.Text("text") : v.Bytes("text-hex");

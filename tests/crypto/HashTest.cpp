@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "crypto/CryptHash.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ std::string Repeat(const std::string& text, std::size_t times) {
 }
 
 TEST(Sha1Fips180, WholeAndInPiecesOfEverySize) {
-    for (const auto& v : testsupport::ReadVectors("sha1-fips180.txt")) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sha1-fips180.txt")) {
         SCOPED_TRACE(v.Source);
         const std::string message = Repeat(v.Text("text"), std::stoul(v.Text("repeat")));
         for (std::size_t piece : {message.size() + 1, std::size_t{1}, std::size_t{63},

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "crypto/CryptCipher.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ std::string DecodeBlock(TCipher_Rijndael& cipher, const std::string& block) {
 }
 
 TEST(RijndaelFips197, EncryptsAndDecryptsTheExamples) {
-    for (const auto& v : testsupport::ReadVectors("aes-fips197.txt")) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "aes-fips197.txt")) {
         SCOPED_TRACE(v.Source);
         TCipher_Rijndael cipher;
         cipher.Init(v.Bytes("key"), "", 0);

@@ -7,7 +7,8 @@
 #include "crypto/CryptCipher.h"
 #include "crypto/CryptFmt.h"
 #include "crypto/CryptHash.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const TFormatClass* Mime64() {
 }
 
 TEST(SignatureVectors, EveryIntermediateValue) {
-    const auto vectors = testsupport::ReadVectors("signature-vectors.txt");
+    const auto vectors = testsupport::ReadVectors(NORVA_TEST_DATA, "signature-vectors.txt");
     ASSERT_GE(vectors.size(), 9u);
     for (const auto& v : vectors) {
         SCOPED_TRACE(v.Source);

@@ -8,7 +8,7 @@
 #include "crypto/CryptFmt.h"
 #include "crypto/CryptHash.h"
 #include "crypto/CryptUtil.h"
-#include "tests/crypto/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

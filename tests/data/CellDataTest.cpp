@@ -3,11 +3,13 @@
 #include <memory>
 #include <vector>
 
-#include "charts/CellTextLines.h"
 #include "data/CellData.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/VectorFile.h"
 
-TEST(TCellData, NewRecordIsEmptyAndShowsNoLines) {
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
+
+TEST(TCellData, NewRecordIsEmpty) {
     const auto data = std::make_unique<TCellData>();
     EXPECT_FALSE(data->IdentityValid);
     EXPECT_EQ(0, data->Ci);
@@ -23,13 +25,11 @@ TEST(TCellData, NewRecordIsEmptyAndShowsNoLines) {
         EXPECT_EQ(0, cell.Plmn);
         EXPECT_EQ(0, cell.ServiceLetter);
     }
-    EXPECT_EQ("", ServingCellLine(*data));
-    EXPECT_EQ("", NeighborLines(*data));
 }
 
 TEST(TCellData, SetIdentityVectors) {
-    for (const VectorRow& row : ReadVectorTable("identity.txt")) {
-        SCOPED_TRACE(RowTrace("identity.txt", row));
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "identity.txt")) {
+        SCOPED_TRACE(row.Where);
         TCellData data;
         data.SetIdentity(row.IntAt(0), row.IntAt(1), 1234.5);
         EXPECT_EQ(1234.5, data.Timestamp);
@@ -69,8 +69,8 @@ TEST(TCellData, ClearKeepsOnlyCellIdentities) {
 }
 
 TEST(ColumnFormatters, CellColumnVectors) {
-    for (const VectorRow& row : ReadVectorTable("columns.txt")) {
-        SCOPED_TRACE(RowTrace("columns.txt", row));
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "columns.txt")) {
+        SCOPED_TRACE(row.Where);
         const std::string& formatter = row.At(0);
         if (formatter == "DashOrInt") {
             EXPECT_EQ(row.At(2), DashOrInt(row.IntAt(1)));

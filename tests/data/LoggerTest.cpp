@@ -3,11 +3,14 @@
 #include <ctime>
 
 #include "data/Logger.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/VectorFile.h"
+
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
 
 TEST(ParseLogTime, Vectors) {
-    for (const VectorRow& row : ReadVectorTable("logtime.txt")) {
-        SCOPED_TRACE(RowTrace("logtime.txt", row) + " text \"" + row.At(0) + "\"");
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "logtime.txt")) {
+        SCOPED_TRACE(row.Where + " text \"" + row.At(0) + "\"");
         const double expected = std::stod(row.At(1));
         const TDateTime actual = ParseLogTime(row.At(0));
         if (expected == 0) {

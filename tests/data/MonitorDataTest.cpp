@@ -3,11 +3,14 @@
 #include <set>
 
 #include "data/MonitorData.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/VectorFile.h"
+
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
 
 TEST(PlmnText, Vectors) {
-    for (const VectorRow& row : ReadVectorTable("plmn.txt")) {
-        SCOPED_TRACE(RowTrace("plmn.txt", row));
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "plmn.txt")) {
+        SCOPED_TRACE(row.Where);
         EXPECT_EQ(row.At(1), PlmnText(row.IntAt(0)));
     }
 }

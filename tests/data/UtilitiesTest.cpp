@@ -8,7 +8,11 @@
 #include <regex>
 
 #include "data/Utilities.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/VectorFile.h"
+
+using testsupport::ParseVectorInt;
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
 
 namespace {
 
@@ -56,8 +60,8 @@ std::optional<int32_t> ReferenceStrToInt(const std::string& text) {
 }  // namespace
 
 TEST(StrToIntDef, Vectors) {
-    for (const VectorRow& row : ReadVectorTable("strtoint.txt")) {
-        SCOPED_TRACE(RowTrace("strtoint.txt", row) + " text \"" + row.At(0) + "\"");
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "strtoint.txt")) {
+        SCOPED_TRACE(row.Where + " text \"" + row.At(0) + "\"");
         EXPECT_EQ(row.IntAt(2), StrToIntDef(row.At(0), row.IntAt(1)));
     }
 }
@@ -78,8 +82,8 @@ TEST(StrToIntDef, AgreesWithThePatternsOnRandomTexts) {
 }
 
 TEST(SplitFields, Vectors) {
-    for (const VectorRow& row : ReadVectorTable("split.txt")) {
-        SCOPED_TRACE(RowTrace("split.txt", row));
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "split.txt")) {
+        SCOPED_TRACE(row.Where);
         const int32_t high = row.IntAt(1);
         // Stale entries must be overwritten, also those beyond the stored count.
         std::vector<std::string> fields(static_cast<size_t>(high) + 1, "stale");
@@ -163,8 +167,8 @@ TEST(InRange, BoundsAreInclusive) {
 }
 
 TEST(ColumnFormatters, FormatIntAndHexText) {
-    for (const VectorRow& row : ReadVectorTable("columns.txt")) {
-        SCOPED_TRACE(RowTrace("columns.txt", row));
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "columns.txt")) {
+        SCOPED_TRACE(row.Where);
         if (row.At(0) == "FormatInt") {
             EXPECT_EQ(row.At(4), FormatInt(ParseVectorInt(row.At(1)), row.IntAt(2), row.IntAt(3)));
         } else if (row.At(0) == "HexText") {

@@ -14,23 +14,19 @@
 
 #include "charts/CellTextLines.h"
 #include "data/CellData.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
+
+using testsupport::ParseVectorInt;
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
 
 namespace {
 
 constexpr double kOneSecond = 1.0 / 86400.0;
 
 std::vector<std::string> SplitLine(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t end = line.find(';', start);
-        fields.push_back(line.substr(start, end - start));
-        if (end == std::string::npos) {
-            return fields;
-        }
-        start = end + 1;
-    }
+    return testsupport::SplitAt(line, ";");
 }
 
 std::string JoinLine(const std::vector<std::string>& fields) {
@@ -42,19 +38,7 @@ std::string JoinLine(const std::vector<std::string>& fields) {
 }
 
 std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    if (text.empty()) {
-        return lines;
-    }
-    size_t start = 0;
-    while (true) {
-        const size_t end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return lines;
-        }
-        start = end + 2;
-    }
+    return text.empty() ? std::vector<std::string>{} : testsupport::SplitAt(text, "\r\n");
 }
 
 std::string IntText(int64_t value) {
@@ -184,13 +168,13 @@ struct ScriptCase {
 
 std::vector<ScriptCase> ReadScript(const std::string& fileName, std::string& base) {
     std::vector<ScriptCase> cases;
-    for (VectorRow& row : ReadVectorTable(fileName)) {
+    for (VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, fileName)) {
         if (row.At(0) == "base") {
             base = row.At(1);
         } else if (row.At(0) == "case") {
-            cases.push_back({RowTrace(fileName, row) + " " + row.At(1), {}});
+            cases.push_back({row.Where + " " + row.At(1), {}});
         } else if (cases.empty()) {
-            throw std::runtime_error(RowTrace(fileName, row) + ": row before the first case");
+            throw std::runtime_error(row.Where + ": row before the first case");
         } else {
             cases.back().Rows.push_back(std::move(row));
         }

@@ -9,12 +9,15 @@
 #include "charts/CellTextLines.h"
 #include "data/CellData.h"
 #include "data/Utilities.h"
-#include "tests/data/VectorTable.h"
+#include "tests/support/VectorFile.h"
+
+using testsupport::ReadVectorTable;
+using testsupport::VectorRow;
 
 namespace {
 
 std::string SampleLine() {
-    for (const VectorRow& row : ReadVectorTable("samples.txt")) {
+    for (const VectorRow& row : ReadVectorTable(NORVA_TEST_DATA, "samples.txt")) {
         if (row.At(0) == "line") {
             return row.At(1);
         }
