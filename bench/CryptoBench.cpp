@@ -19,6 +19,7 @@
 #include "crypto/CryptCipher.h"
 #include "crypto/CryptFmt.h"
 #include "crypto/CryptHash.h"
+#include "tests/support/OpenSslReference.h"
 
 namespace {
 
@@ -148,13 +149,6 @@ void Ours_SignText(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-std::string EvpBase64(const std::string& data) {
-    std::string text(4 * ((data.size() + 2) / 3) + 1, '\0');
-    const int length = EVP_EncodeBlock(Bytes(text), Bytes(data), static_cast<int>(data.size()));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 // Key derivation aside (it is a fixed cost of microseconds), the same chain: AES-256-CBC,
 // base64 of the ciphertext, SHA-1 of that text, base64 of the digest.
 void OpenSSL_SignText(benchmark::State& state) {
@@ -164,11 +158,11 @@ void OpenSSL_SignText(benchmark::State& state) {
         std::string encrypted(text.size(), '\0');
         const CipherContext context = NewAesContext(EVP_aes_256_cbc(), Bytes(vector));
         EvpEncrypt(context.get(), text, encrypted);
-        const std::string encryptedText = EvpBase64(encrypted);
+        const std::string encryptedText = testsupport::ref::Base64(encrypted);
         std::string digest(20, '\0');
         EVP_Digest(encryptedText.data(), encryptedText.size(), Bytes(digest), nullptr, EVP_sha1(),
                    nullptr);
-        benchmark::DoNotOptimize(EvpBase64(digest));
+        benchmark::DoNotOptimize(testsupport::ref::Base64(digest));
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }

@@ -15,11 +15,8 @@
 // instead takes EVP's digest of the same bytes, the same verdict only below 2^25 bytes.
 
 #define OPENSSL_SUPPRESS_DEPRECATED
-#include <fcntl.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -33,6 +30,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/TestSupport.h"
+
 namespace {
 
 constexpr std::string_view Password = "Vq3TwKe8RmZpa1YdhN6uGc0LsXjBf5oQ2iMtDn7E";
@@ -41,57 +40,6 @@ using Bytes = std::unique_ptr<unsigned char[]>;
 
 Bytes Allocate(std::size_t size) {
     return std::make_unique_for_overwrite<unsigned char[]>(size == 0 ? 1 : size);
-}
-
-struct FileData {
-    Bytes Data;
-    std::size_t Size = 0;
-};
-
-FileData ReadFile(const char* path) {
-    const int fd = ::open(path, O_RDONLY);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw std::runtime_error(std::string("cannot read ") + path);
-    }
-    FileData file{Allocate(static_cast<std::size_t>(info.st_size)), 0};
-    while (file.Size < static_cast<std::size_t>(info.st_size)) {
-        const ssize_t n = ::read(fd, file.Data.get() + file.Size,
-                                 static_cast<std::size_t>(info.st_size) - file.Size);
-        if (n <= 0) {
-            break;
-        }
-        file.Size += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return file;
-}
-
-const char* Find(const char* from, const char* end, char c) {
-    const void* found =
-        from == end ? nullptr : std::memchr(from, c, static_cast<std::size_t>(end - from));
-    return found != nullptr ? static_cast<const char*>(found) : end;
-}
-
-// CR LF, LF and CR end a line; the next LF found is kept while it still lies ahead.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    std::vector<std::string_view> lines;
-    const char* const end = text.data() + text.size();
-    const char* start = text.data();
-    const char* lf = Find(start, end, '\n');
-    while (start != end) {
-        if (lf < start) {
-            lf = Find(start, end, '\n');
-        }
-        const char* const lineEnd = Find(start, lf, '\r');
-        lines.emplace_back(start, static_cast<std::size_t>(lineEnd - start));
-        if (lineEnd == end) {
-            break;
-        }
-        start = lineEnd + ((*lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n') ? 2 : 1);
-    }
-    return lines;
 }
 
 struct Header {
@@ -271,9 +219,10 @@ int Run(int argc, char** argv) {
     if (path == nullptr) {
         throw std::invalid_argument("usage: norva-ref-verify [--sign] [--plain-sha1] FILE");
     }
-    const FileData file = ReadFile(path);
+    const std::string file = testsupport::ReadFile(path);
+    // A NUL ends the text of a log.
     const std::vector<std::string_view> lines =
-        SplitLines({reinterpret_cast<const char*>(file.Data.get()), file.Size});
+        testsupport::SplitLines(std::string_view(file).substr(0, file.find('\0')));
     const Header header = ScanHeader(lines);
     if (sign) {
         std::cout << Sign(JoinSigned(header.Signed), header.Licence, plainSha1) << '\n';

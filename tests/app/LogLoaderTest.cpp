@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,21 +10,15 @@
 #include "app/LogFile.h"
 #include "app/LogLoader.h"
 #include "tests/app/RecordingView.h"
+#include "tests/support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 Lines SampleLines(const std::string& name) {
-    return SplitLogLines(ReadBytes(fs::path(NORVA_SAMPLES) / name));
+    return SplitLogLines(testsupport::ReadFile(testsupport::TestDataPath(NORVA_SAMPLES, name)));
 }
 
 std::string Joined(const Lines& lines, const std::string& end = "\r\n") {

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/LogFile.h"
 #include "app/LogLoader.h"
 #include "tests/app/RecordingView.h"
+#include "tests/support/TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -56,10 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 std::vector<std::string> DemoLines() {
-    std::ifstream in(fs::path(NORVA_SAMPLES) / "demo-gsmr.ktz", std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return SplitLogLines(bytes.str());
+    return SplitLogLines(
+        testsupport::ReadFile(testsupport::TestDataPath(NORVA_SAMPLES, "demo-gsmr.ktz")));
 }
 
 TSignatureVerdict Judge(const std::vector<std::string>& fileLines) {

@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/TestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -30,10 +31,11 @@ std::vector<std::filesystem::path> InputsOf(const std::filesystem::path& where) 
 }
 
 bool Replay(const std::filesystem::path& input) {
-    std::ifstream in(input, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        std::fprintf(stderr, "cannot read %s\n", input.c_str());
+    std::string bytes;
+    try {
+        bytes = testsupport::ReadFile(input.string());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
         return false;
     }
     // Each input on its own heap block, so that a read past its end is caught.
