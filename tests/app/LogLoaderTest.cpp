@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -136,6 +137,7 @@ TEST_F(LogLoaderTest, VersionBelow790ShowsOnlyTheText) {
     EXPECT_EQ(View.CheckResult, "...");
     EXPECT_FALSE(View.Color.isValid());
     EXPECT_EQ(HasData(), std::vector<bool>(8, false));
+    EXPECT_EQ(View.CurrentCell.Text, "");  // the reset emptied the shown record
 }
 
 TEST_F(LogLoaderTest, Version790IsLoaded) {
@@ -174,23 +176,70 @@ TEST_F(LogLoaderTest, OnlyFiveRecordLinesLeaveTheRestWithoutData) {
     EXPECT_TRUE(Loader.State().DataLoaded);
 }
 
-TEST_F(LogLoaderTest, DataOnlyInDirections4To7SelectsNothing) {
-    Load(Sample("unsigned.ktz"));
-    ASSERT_EQ(Loader.SelectedDirection(), 0);
-    Loader.rbXClick(2);
-    Lines lines = SampleLines("unsigned.ktz");
-    for (int d = 0; d < 4; ++d) {
-        lines[DemoFirstRecord + d] = "03;not a record";
+struct ShownDirection {
+    std::string CurrentCell;
+    std::string Neighbors;
+    QImage Bars;
+};
+
+// What the bar chart and its labels show for `direction` of the last of `paths`, reached by a
+// click after each load (the axes remember every record drawn before).
+ShownDirection ShownAfterClicks(const std::vector<fs::path>& paths, int direction) {
+    TRecordingView view;
+    TLogLoader loader(view);
+    for (const fs::path& path : paths) {
+        loader.LoadLogFile(path);
+        loader.rbXClick(direction);
     }
-    Load(Write("upper.ktz", Joined(lines)));
-    EXPECT_EQ(HasData(), (std::vector<bool>{false, false, false, false, true, true, true, true}));
-    EXPECT_TRUE(View.CallsStartingWith("select").empty());
-    EXPECT_EQ(Loader.SelectedDirection(), 2);
-    EXPECT_TRUE(Loader.State().DataLoaded);
-    // The bar chart still shows direction 2, which the reset emptied.
-    EXPECT_EQ(View.CurrentCell.Text, "");
-    Loader.pbNeighborChartPaint();
-    EXPECT_EQ(View.Calls.back(), "bars image");
+    return {view.CurrentCell.Text, view.Neighbors.Text, view.Neighbor.Last};
+}
+
+// The first of directions 0..3 with data is selected, none when only 4..7 have data. A second
+// load that leaves the selection as it was must still show its own record once the chart
+// paints, as the window's paint does after every load.
+TEST_F(LogLoaderTest, SelectsTheFirstOfDirections0To3WithData) {
+    struct Row {
+        int unusable;  // directions 0 .. unusable-1 carry no record
+        int shown;     // the direction the bar chart shows afterwards
+        const char* firstCell;
+        const char* secondCell;
+    };
+    const Row rows[] = {
+        {0, 0, " 967  -52 DE-10  4711  1004 21     7 G", " 973  -51 DE-10  4711  1030 10     2 G"},
+        {1, 1, " 970  -73 DE-10  4711  1044 31     6 G", " 964  -80 DE-10  4711  1045 37     5 E"},
+        {2, 2, " 970  -52 DE-10  4711  1100 10     2 G", " 967  -88 DE-10  4711  1104 12     4 G"},
+        {3, 3, " 955  -67 DE-10  4711  1139  9     1 G", " 964  -74 DE-10  4711  1112 15     6 E"},
+        {4, 6, " 973  -68 DE-10  4711  1248 24     5 E", " 958  -52 DE-10  4711  1244 27     0 G"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.unusable);
+        std::vector<fs::path> files;
+        for (const char* name : {"unsigned.ktz", "rotated-22deg.ktz"}) {
+            Lines lines = SampleLines(name);
+            const auto first = std::find_if(lines.begin(), lines.end(), [](const auto& line) {
+                return line.rfind("03;", 0) == 0;
+            });
+            std::fill_n(first, row.unusable, "03;not a record");
+            files.push_back(Write(std::to_string(row.unusable) + name, Joined(lines)));
+        }
+        TRecordingView view;
+        TLogLoader loader(view);
+        loader.rbXClick(6);
+        for (std::size_t file = 0; file < files.size(); ++file) {
+            view.Calls.clear();
+            loader.LoadLogFile(files[file]);
+            const bool selects = row.unusable < 4 && file == 0;
+            EXPECT_EQ(view.CallsStartingWith("select"),
+                      selects ? Lines{"select " + std::to_string(row.shown)} : Lines{});
+            EXPECT_EQ(loader.SelectedDirection(), row.shown);
+            loader.pbNeighborChartPaint();
+            EXPECT_EQ(view.CurrentCell.Text, file == 0 ? row.firstCell : row.secondCell);
+            const ShownDirection clicked = ShownAfterClicks(
+                std::vector<fs::path>(files.begin(), files.begin() + file + 1), row.shown);
+            EXPECT_EQ(view.Neighbors.Text, clicked.Neighbors);
+            EXPECT_EQ(view.Neighbor.Last, clicked.Bars);
+        }
+    }
 }
 
 TEST_F(LogLoaderTest, SelectingTheSelectedDirectionAgainDoesNothing) {
