@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 
@@ -97,6 +98,26 @@ TEST(TCipher, OneChangedByteChangesTheSignature) {
     changedLicence.back() = 'e';
     signer.Setup("", changedLicence);
     EXPECT_NE(signer.SignText(text), signature);
+}
+
+// From 24 MiB of signed text on, its base64 form reaches 2^25 bytes, where hashing that form in
+// one piece counts its bits with the signing devices' surplus: only a whole signature that
+// large shows whether the base64 text is hashed at once and counted by their rule.
+TEST(LargeSignature, HashesTheBase64TextInOnePiece) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "large-signature.txt")) {
+        const std::string licence = v.Text("licence");
+        std::string text = "LICENSE: " + licence + "\r\n";
+        const int lines = std::stoi(v.Text("lines"));
+        char line[128];
+        for (int i = 0; i < lines; ++i) {
+            text.append(line, std::snprintf(line, sizeof line, v.Text("line").c_str(), i));
+            text += "\r\n";
+        }
+        ASSERT_GE(TCipher::SignBufferSize(text.size()), std::size_t{1} << 25);
+        TCipher signer;
+        signer.Setup("", licence);
+        EXPECT_EQ(signer.SignText(std::move(text)), v.Text("signature"));
+    }
 }
 
 TEST(TCipher, SigningWithoutSetupIsRefused) {
