@@ -50,6 +50,7 @@ TEST(BarGeometryTest, ChannelAxes) {
         {70, 194, true, 70, 1.968f, {{70, 2}, {194, 246}}},
         {10, 50, true, 0, 2.0f, {{10, 22}}},
         {512, 885, false, 512, 0.657754f, {{885, 247}}},
+        {31, 194, true, 31, 1.5f, {{32, 4}, {34, 6}}},  // 1.5 and 4.5: halves go to even
     };
     for (const Case& c : cases) {
         const TChannelAxis axis = ChannelAxis(c.Lo, c.Hi, c.Is900);
@@ -97,6 +98,11 @@ TEST(BarGeometryTest, StripsLinesLabelsAndNames) {
         EXPECT_EQ(plan.Strip900->Levels[i].LabelPosition, QPoint(239, labels900[i]));
         EXPECT_EQ(plan.Strip1800->Levels[i].LabelPosition, QPoint(239, labels1800[i]));
     }
+    const TBandImageIndex levelImages[] = {biLvlTop, biLvlMid, biLvlBtm};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(plan.Strip900->Levels[i].Label, levelImages[i]);
+        EXPECT_EQ(plan.Strip1800->Levels[i].Label, levelImages[i]);
+    }
     EXPECT_EQ(plan.Strip900->NamePosition, QPoint(1, 80));
     EXPECT_EQ(plan.Strip1800->NamePosition, QPoint(1, 1));
     EXPECT_EQ(plan.Strip1800->Name, biG1800);
@@ -138,12 +144,12 @@ TEST(BarGeometryTest, NameOf900StripFollowsTheLowestChannelEverSeen) {
 
 TEST(BarGeometryTest, BarsOfARecord) {
     const TCellData data = Record({
-        {62, 50},                      // serving
-        {1, 75, kHome, kArea, kEdge},  // same area, EDGE
+        {62, 50, kHome, 1},            // serving, in another area than the record says
+        {1, 75, kHome, kArea, kEdge},  // same area as the record, EDGE
         {100, 60, kHome, 1},           // same network, other area
         {124, 95, 26202},              // other network
         {30, 80, 0},                   // unknown network
-        {40, 110},                     // too weak for a bar
+        {40, 109},                     // too weak for a bar
         {50, NoValue},                 // missing
         {70, 90, NoValue},             // neighbour 7
         {80, 60},                      // neighbour 8: never drawn
@@ -164,6 +170,19 @@ TEST(BarGeometryTest, BarsOfARecord) {
         EXPECT_EQ(plan.Bars[i].Color, expected[i].Color) << i;
         EXPECT_EQ(plan.Bars[i].EdgeMarker, expected[i].EdgeMarker) << i;
     }
+    const TBarChartPlan unmarked =
+        PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), false);
+    EXPECT_EQ(unmarked.Bars[1].EdgeMarker, std::nullopt);
+    // Neighbour 7 counts for the strips as well as the serving cell.
+    EXPECT_TRUE(SurveyBands(Record({{62, 50},
+                                    {0, NoValue},
+                                    {0, NoValue},
+                                    {0, NoValue},
+                                    {0, NoValue},
+                                    {0, NoValue},
+                                    {0, NoValue},
+                                    {600, 60}}))
+                    .Has1800);
 }
 
 TEST(BarGeometryTest, ServingCellTooWeakForABar) {
@@ -253,15 +272,18 @@ TEST_F(BarChartTest, LevelImagesAndLinesLeaveTheBarBeneath) {
     EXPECT_LT(dots, 200);
 }
 
-TEST_F(BarChartTest, EdgeMarkerCoversAnEarlierBar) {
-    const QImage& image = Draw(Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, kEdge}}));
-    // Marker at (122, 7) over the 601 bar in columns 126 and 127.
-    EXPECT_EQ(PixelAt(image, 126, 7), clWhite);
-    EXPECT_EQ(PixelAt(image, 126, 8), clBlack);
-    EXPECT_EQ(PixelAt(image, 127, 8), clWhite);
-    EXPECT_EQ(PixelAt(image, 127, 15), OtherNetworkBarColor);
-    EXPECT_EQ(PixelAt(image, 124, 15), OtherNetworkBarColor);  // the E bar's top row
-    EXPECT_NE(PixelAt(image, 124, 14), OtherNetworkBarColor);  // kept free under the marker
+TEST_F(BarChartTest, EdgeMarkerCoversTheBarBeforeAndNotTheBarAfter) {
+    const QImage& image =
+        Draw(Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, kEdge}, {599, 36, 26202}}));
+    // Marker at (124, 7) over the earlier 601 bar in columns 128 and 129, under the later
+    // 599 bar in columns 124 and 125.
+    EXPECT_EQ(PixelAt(image, 128, 7), clWhite);
+    EXPECT_EQ(PixelAt(image, 128, 8), clBlack);
+    EXPECT_EQ(PixelAt(image, 129, 8), clWhite);
+    EXPECT_EQ(PixelAt(image, 129, 15), OtherNetworkBarColor);
+    EXPECT_EQ(PixelAt(image, 124, 8), OtherNetworkBarColor);
+    EXPECT_EQ(PixelAt(image, 126, 15), OtherNetworkBarColor);  // the E bar's top row
+    EXPECT_NE(PixelAt(image, 126, 14), OtherNetworkBarColor);  // kept free under the marker
 }
 
 TEST_F(BarChartTest, EmptyRecordGivesAWhiteImageAndEmptyLabels) {
@@ -274,9 +296,11 @@ TEST_F(BarChartTest, EmptyRecordGivesAWhiteImageAndEmptyLabels) {
 }
 
 TEST_F(BarChartTest, AxisOnlyWidens) {
-    Draw(Record({{62, 50}, {975, 60}}));
+    Draw(Record({{62, 50}, {975, 60}, {885, 60}, {512, 60}}));
     const QImage& image = Draw(Record({{62, 50}}));
     EXPECT_EQ(chart.AxisMemory().Axis900Min, 21);
+    EXPECT_EQ(chart.AxisMemory().Axis1800Min, 512);
+    EXPECT_EQ(chart.AxisMemory().Axis1800Max, 885);
     EXPECT_EQ(PixelAt(image, 159, 152), ServingBarColor);  // wide axis: 62 at column 159
     EXPECT_EQ(PixelAt(image, 124, 152), clWhite);
     EXPECT_EQ(PixelAt(image, 1, 1), clBlack);  // EGSM900

@@ -83,6 +83,12 @@ TEST_F(PolarChartTest, EachSeriesHasItsColourAtItsVertex) {
     }
     EXPECT_EQ(PixelAt(image, 103, 21), clWhite);
     EXPECT_EQ(box.ShowCount, 1);
+    // A serving cell weaker than its neighbours keeps its outline on top of them.
+    const QImage weakServing = Draw(SlotsWithLevels({75, 55, 90, 90}));
+    const QPoint servingVertex = At(20, 27);
+    const QPoint neighbourArea = At(20, 40);
+    EXPECT_EQ(PixelAt(weakServing, servingVertex.x(), servingVertex.y()), PolarColors[0]);
+    EXPECT_EQ(PixelAt(weakServing, neighbourArea.x(), neighbourArea.y()), PolarColors[1]);
 }
 
 TEST_F(PolarChartTest, DirectionWithoutDataCollapsesToTheCentre) {
@@ -103,6 +109,11 @@ TEST_F(PolarChartTest, StepOf30DrawsAFan) {
     }
     const QPoint inside = At(105, 20);
     EXPECT_EQ(PixelAt(Draw(directions, 0, 30), inside.x(), inside.y()), PolarColors[2]);
+    // A step of 90 runs round twice: the even-odd rule leaves the doubly covered part empty.
+    const QPoint twice = At(120, 20);
+    EXPECT_EQ(PixelAt(Draw(directions, 0, 90), twice.x(), twice.y()), clWhite);
+    const QPoint once = At(300, 5);
+    EXPECT_EQ(PixelAt(Draw(directions, 0, 90), once.x(), once.y()), PolarColors[3]);
 }
 
 TEST_F(PolarChartTest, GridLiesOverThePolygonsAndLinesStopBeforeTheirEnd) {
