@@ -1,12 +1,17 @@
 // The whole load of arbitrary bytes, as the window does it, through a view that keeps only
 // what the checks need. The bytes live in an anonymous in-memory file, so the loader reads
 // them through its usual path without touching the disk.
+//
+// With NORVA_FUZZ_SKIP_PIXELS=1 in the environment the charts get paint boxes without pixels:
+// parsing, the signature, the text lines and the axis memory run as always, and the chart
+// geometry is planned here from the loader's state, but nothing is rasterised.
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +21,9 @@
 #include "app/LogFile.h"
 #include "app/LogLoader.h"
 #include "app/LogView.h"
+#include "charts/Bands.h"
+#include "charts/BarChart.h"
+#include "charts/PolarChart.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {
@@ -38,6 +46,14 @@ class TDiscardLabel : public TTextLabel {
   public:
     void SetText(const std::string&) override {}
 };
+
+bool SkipPixels() {
+    static const bool skip = [] {
+        const char* value = std::getenv("NORVA_FUZZ_SKIP_PIXELS");
+        return value != nullptr && std::string_view(value) == "1";
+    }();
+    return skip;
+}
 
 class TDiscardView : public ILogView {
   public:
@@ -69,8 +85,10 @@ class TDiscardView : public ILogView {
   private:
     static bool ValidIndex(int index) { return index >= 0 && index < DirectionCount; }
 
-    TDiscardPaintBox Polar_{163, 163};
-    TDiscardPaintBox Neighbor_{252, 153};
+    TDiscardPaintBox Polar_{SkipPixels() ? 0 : PolarChartSize.width(),
+                            SkipPixels() ? 0 : PolarChartSize.height()};
+    TDiscardPaintBox Neighbor_{SkipPixels() ? 0 : BarChartSize.width(),
+                               SkipPixels() ? 0 : BarChartSize.height()};
     TDiscardLabel Label_;
 };
 
@@ -149,6 +167,21 @@ void CheckLoad(const TLogLoader& loader, const TDiscardView& view, const std::st
     CheckSlots(loader, view);
 }
 
+// The geometry both charts would draw after this load, without the pixels.
+void PlanCharts(TLogLoader& loader) {
+    const TReceptionPolarChart& polar = loader.PolarChart();
+    const TPolarPlan plan =
+        PlanPolarChart(loader.DirectionSlots(), PolarChartSize.width(), polar.StartAngle,
+                       polar.StepAngle, BandImageSizes[biLvlTop].height());
+    FUZZ_CHECK(plan.Grid.Centre == PolarChartSize.width() / 2);
+    const int selected = std::max(loader.SelectedDirection(), 0);
+    const TCellData& shown = *loader.DirectionSlots()[static_cast<size_t>(selected)].Measurement;
+    const TBarChartPlan bars =
+        PlanBarChart(shown, SurveyBands(shown), loader.NeighborChart().AxisMemory(), BarChartSize,
+                     loader.NeighborChart().ShowEdgeMarkers);
+    FUZZ_CHECK(bars.Bars.size() <= 8);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -163,5 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         overflowed = true;
     }
     CheckLoad(loader, view, AsText(data, size), overflowed);
+    if (SkipPixels() && loader.State().DataLoaded) {
+        PlanCharts(loader);
+    }
     return 0;
 }
