@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 DEMO       := samples/demo-gsmr.ktz
 
-.PHONY: all deps configure build run test test-asan bench fuzz fuzz-smoke format clean
+.PHONY: all deps configure build run test deb test-asan bench fuzz fuzz-smoke format clean
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, $(BUILD)/norvaviewer_VERSION_ARCH.deb.
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DNORVA_SANITIZE=ON >/dev/null
