@@ -5,8 +5,11 @@ include(GNUInstallDirs)
 
 set(NORVA_PROJECT_URL "https://norvaviewer.example.org"
   CACHE STRING "Home page named by the AppStream metainfo and the Debian package")
-set(NORVA_SCREENSHOT_URL "${NORVA_PROJECT_URL}/screenshot.png"
-  CACHE STRING "Where software centres fetch docs/screenshot.png from")
+set(NORVA_SCREENSHOT_URL ""
+  CACHE STRING "Where software centres fetch docs/screenshot.png from (default: beside the home page)")
+if(NOT NORVA_SCREENSHOT_URL)
+  set(NORVA_SCREENSHOT_URL "${NORVA_PROJECT_URL}/screenshot.png")
+endif()
 set(NORVA_PROJECT_LICENSE "LicenseRef-proprietary"
   CACHE STRING "SPDX expression of the project's licence (metainfo and copyright file)")
 set(NORVA_PACKAGE_MAINTAINER "NORVA-G Viewer developers <norvaviewer@example.org>"
