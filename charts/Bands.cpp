@@ -32,7 +32,7 @@ QImage DrawableOf(const QImage& bitmap, bool transparent) {
     for (int y = 0; y < drawable.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(drawable.scanLine(y));
         for (int x = 0; x < drawable.width(); ++x) {
-            if ((row[x] & RGB_MASK) == (clWhite & RGB_MASK)) {
+            if ((row[x] & RGB_MASK) == (WhiteColor & RGB_MASK)) {
                 row[x] = qRgba(255, 255, 255, 0);
             }
         }
@@ -94,7 +94,7 @@ void LoadBandImages() {
                                       BandImageSizes[static_cast<size_t>(i)]);
     }
     // The EDGE marker must hide the bar beneath it.
-    loaded[biEdge].Transparent = false;
+    loaded[BandImageEdge].Transparent = false;
     for (TBandImage& image : loaded) {
         image.Drawable = DrawableOf(image.Bitmap, image.Transparent);
     }
@@ -102,7 +102,7 @@ void LoadBandImages() {
 }
 
 bool BandImagesLoaded() {
-    return !BandImageTable()[biEdge].Bitmap.isNull();
+    return !BandImageTable()[BandImageEdge].Bitmap.isNull();
 }
 
 const TBandImageTable& BandImages() {

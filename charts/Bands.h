@@ -20,15 +20,15 @@ enum class TBand { None, Gsm900, Gsm1800 };
 TBand BandOfPosition(int32_t position);
 
 enum TBandImageIndex : int {
-    biEdge,
-    biG900,
-    biG1800,
-    biEG900,
-    biGSMR,
-    biLvlTop,
-    biLvlMid,
-    biLvlBtm,
-    biUMTS,
+    BandImageEdge,
+    BandImageG900,
+    BandImageG1800,
+    BandImageEG900,
+    BandImageGsmr,
+    BandImageLevelTop,
+    BandImageLevelMid,
+    BandImageLevelBottom,
+    BandImageUmts,
     BandImageCount
 };
 

@@ -10,19 +10,20 @@
 
 namespace {
 
-constexpr int32_t kLastBarCell = 7;  // neighbour 8 never gets a bar
-constexpr uint8_t kServiceEdge = 3;  // service letter E
-constexpr int32_t kAxisSpan = 124;   // positions shown at scale 2
-constexpr float kNarrowScale = 2.0f;
-constexpr long double kWideColumns = 246;
-constexpr int32_t kColumnOffset = 2;
-constexpr int32_t kGapRows = 5;
+constexpr int32_t LastBarCell = 7;  // neighbour 8 never gets a bar
+constexpr uint8_t ServiceEdge = 3;  // service letter E
+constexpr int32_t AxisSpan = 124;   // positions shown at scale 2
+constexpr float NarrowScale = 2.0f;
+constexpr long double WideColumns = 246;
+constexpr int32_t ColumnOffset = 2;
+constexpr int32_t GapRows = 5;
 
 struct TLevelLine {
     int32_t Level;
     TBandImageIndex Label;
 };
-constexpr std::array<TLevelLine, 3> kLevelLines{{{50, biLvlTop}, {75, biLvlMid}, {95, biLvlBtm}}};
+constexpr std::array<TLevelLine, 3> LevelLines{
+    {{50, BandImageLevelTop}, {75, BandImageLevelMid}, {95, BandImageLevelBottom}}};
 
 bool HasBarLevel(const TCell& cell) {
     return cell.Level < NoBarLevel;
@@ -30,9 +31,9 @@ bool HasBarLevel(const TCell& cell) {
 
 TBandImageIndex Name900(const TAxisMemory& memory) {
     if (memory.GsmrSeen()) {
-        return biGSMR;
+        return BandImageGsmr;
     }
-    return memory.EgsmSeen() ? biEG900 : biG900;
+    return memory.EgsmSeen() ? BandImageEG900 : BandImageG900;
 }
 
 TStripPlan StripPlan(int32_t base, TChannelAxis axis, TBandImageIndex name,
@@ -42,11 +43,11 @@ TStripPlan StripPlan(int32_t base, TChannelAxis axis, TBandImageIndex name,
     strip.Axis = axis;
     strip.Name = name;
     strip.NamePosition = BandNamePosition(base, layout.BandHeight);
-    for (size_t i = 0; i < kLevelLines.size(); ++i) {
+    for (size_t i = 0; i < LevelLines.size(); ++i) {
         TLevelMark& mark = strip.Levels[i];
-        const int32_t h = BarHeight(kLevelLines[i].Level, layout.BandHeight, layout.HeightFactor);
+        const int32_t h = BarHeight(LevelLines[i].Level, layout.BandHeight, layout.HeightFactor);
         mark.Row = base - h;
-        mark.Label = kLevelLines[i].Label;
+        mark.Label = LevelLines[i].Label;
         mark.LabelPosition = LevelLabelPosition(imageWidth, mark.Row, BandImageSizes[mark.Label]);
     }
     return strip;
@@ -79,7 +80,7 @@ std::optional<TBarDrawing> BarOf(const TCell& cell, QRgb color, const TBarChartP
     TBarDrawing bar;
     bar.Bar = BarRect(x, strip->Base, h);
     bar.Color = color;
-    if (showEdgeMarkers && cell.ServiceLetter == kServiceEdge) {
+    if (showEdgeMarkers && cell.ServiceLetter == ServiceEdge) {
         bar.EdgeMarker = EdgeMarkerPosition(x, strip->Base, h, layout.BandHeight);
     }
     return bar;
@@ -94,7 +95,7 @@ std::vector<TBarDrawing> BarsOf(const TCellData& data, const TBarChartPlan& plan
         }
     };
     add(data.Cell(0), ServingBarColor);
-    for (int32_t i = 1; i <= kLastBarCell; ++i) {
+    for (int32_t i = 1; i <= LastBarCell; ++i) {
         const TCell& cell = data.Cell(i);
         if (HasBarLevel(cell)) {
             add(cell, NeighborBarColor(cell, data.ServingPlmn(), data.Lac));
@@ -112,7 +113,7 @@ const TCellData& EmptyRecord() {
 
 TBandSurvey SurveyBands(const TCellData& data) {
     TBandSurvey survey;
-    for (int32_t i = 0; i <= kLastBarCell; ++i) {
+    for (int32_t i = 0; i <= LastBarCell; ++i) {
         const TCell& cell = data.Cell(i);
         if (!HasBarLevel(cell)) {
             continue;
@@ -145,20 +146,20 @@ void TAxisMemory::Widen(const TBandSurvey& survey) {
 
 TChannelAxis ChannelAxis(int32_t lo, int32_t hi, bool is900) {
     const int32_t d = hi - lo;
-    if (d < kAxisSpan) {
+    if (d < AxisSpan) {
         // Centre a narrow range in the span of 124 positions.
-        int32_t start = lo - (kAxisSpan - d) / 2;
+        int32_t start = lo - (AxisSpan - d) / 2;
         if (is900) {
             start = std::max(start, 0);
         }
-        return {start, kNarrowScale};
+        return {start, NarrowScale};
     }
-    return {lo, static_cast<float>(kWideColumns / (d + 1))};
+    return {lo, static_cast<float>(WideColumns / (d + 1))};
 }
 
 int32_t AxisColumn(const TChannelAxis& axis, int32_t position) {
     const long double offset = static_cast<long double>(position) - axis.Start;
-    return static_cast<int32_t>(RoundNearest(offset * axis.Scale)) + kColumnOffset;
+    return static_cast<int32_t>(RoundNearest(offset * axis.Scale)) + ColumnOffset;
 }
 
 TStripLayout StripLayout(bool has900, bool has1800, int32_t imageHeight) {
@@ -166,7 +167,7 @@ TStripLayout StripLayout(bool has900, bool has1800, int32_t imageHeight) {
     layout.Has900 = has900;
     layout.Has1800 = has1800;
     if (has900 && has1800) {
-        layout.BandHeight = (imageHeight - kGapRows) / 2;
+        layout.BandHeight = (imageHeight - GapRows) / 2;
         layout.HeightFactor = 1;
         layout.Base1800 = layout.BandHeight - 1;
         layout.Base900 = imageHeight - 1;
@@ -204,7 +205,7 @@ QPoint BandNamePosition(int32_t base, int32_t bandHeight) {
 }
 
 QRect GapRect(int32_t imageWidth, int32_t bandHeight) {
-    return QRect(0, bandHeight, imageWidth + 1, kGapRows);
+    return QRect(0, bandHeight, imageWidth + 1, GapRows);
 }
 
 QRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac) {
@@ -229,7 +230,7 @@ TBarChartPlan PlanBarChart(const TCellData& data, const TBandSurvey& survey,
     if (survey.Has1800) {
         plan.Strip1800 = StripPlan(plan.Layout.Base1800,
                                    ChannelAxis(memory.Axis1800Min, memory.Axis1800Max, false),
-                                   biG1800, plan.Layout, size.width());
+                                   BandImageG1800, plan.Layout, size.width());
     }
     plan.Bars = BarsOf(data, plan, showEdgeMarkers);
     return plan;
@@ -262,14 +263,14 @@ void TNeighborBarChart::UpdateLabels(const TCellData& data) {
 
 void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
     TChartPainter painter(Canvas());
-    painter.fillRect(Canvas().rect(), QColor(clWhite));
+    painter.fillRect(Canvas().rect(), QColor(WhiteColor));
     if (plan.Gap) {
-        painter.fillRect(*plan.Gap, QColor(clBtnFace));
+        painter.fillRect(*plan.Gap, QColor(ButtonFaceColor));
     }
     for (const TBarDrawing& bar : plan.Bars) {
         painter.fillRect(bar.Bar, QColor(bar.Color));
         if (bar.EdgeMarker) {
-            DrawBandImage(painter, biEdge, *bar.EdgeMarker);
+            DrawBandImage(painter, BandImageEdge, *bar.EdgeMarker);
         }
     }
     std::vector<const TStripPlan*> strips;  // the 900 strip first
@@ -278,7 +279,7 @@ void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
             strips.push_back(&**strip);
         }
     }
-    for (size_t level = 0; level < kLevelLines.size(); ++level) {
+    for (size_t level = 0; level < LevelLines.size(); ++level) {
         for (const TStripPlan* strip : strips) {
             const int32_t row = strip->Levels[level].Row;
             DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(Canvas().width(), row)));

@@ -24,7 +24,7 @@ inline constexpr QRgb ServingBarColor = qRgb(224, 0, 0);
 inline constexpr QRgb SameAreaBarColor = qRgb(0, 176, 48);
 inline constexpr QRgb SameNetworkBarColor = qRgb(144, 240, 0);
 inline constexpr QRgb OtherNetworkBarColor = qRgb(144, 144, 255);
-inline constexpr QRgb UnknownNetworkBarColor = clSilver;
+inline constexpr QRgb UnknownNetworkBarColor = SilverColor;
 
 inline constexpr int32_t NoBarLevel = 109;  // levels from here on get no bar of their own
 
@@ -96,14 +96,14 @@ struct TBarDrawing {
 
 struct TLevelMark {
     int32_t Row = 0;
-    TBandImageIndex Label = biLvlTop;
+    TBandImageIndex Label = BandImageLevelTop;
     QPoint LabelPosition;
 };
 
 struct TStripPlan {
     int32_t Base = 0;
     TChannelAxis Axis;
-    TBandImageIndex Name = biG900;
+    TBandImageIndex Name = BandImageG900;
     QPoint NamePosition;
     std::array<TLevelMark, 3> Levels;  // 50, 75, 95
 };

@@ -5,7 +5,7 @@
 namespace {
 
 // Neighbour 7 may still get a bar in the chart, but only six lines fit under it.
-constexpr int32_t kLastListedNeighbor = 6;
+constexpr int32_t LastListedNeighbor = 6;
 
 // Levels are magnitudes; the columns show them negated. Widened so that an absurd
 // level of -2147483648 negates without overflow.
@@ -37,7 +37,7 @@ std::string ServingCellLine(const TCellData& data) {
 
 std::string NeighborLines(const TCellData& data) {
     std::string text;
-    for (int32_t i = 1; i <= kLastListedNeighbor; ++i) {
+    for (int32_t i = 1; i <= LastListedNeighbor; ++i) {
         const TCell& cell = data.Cell(i);
         if (cell.Level != NoValue) {
             text += NeighborLine(cell) + "\r\n";

@@ -25,7 +25,7 @@ void TChartCanvas::FitToPaintBox() {
     }
     // A fresh image holds whatever memory it got; start from white instead.
     Image_ = QImage(PaintBox_->Width(), PaintBox_->Height(), QImage::Format_RGB32);
-    Image_.fill(clWhite);
+    Image_.fill(WhiteColor);
 }
 
 void TChartCanvas::ShowOnPaintBox() {

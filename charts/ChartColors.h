@@ -3,10 +3,10 @@
 
 #include <QRgb>
 
-inline constexpr QRgb clWhite = qRgb(255, 255, 255);
-inline constexpr QRgb clBlack = qRgb(0, 0, 0);
-inline constexpr QRgb clYellow = qRgb(255, 255, 0);
-inline constexpr QRgb clSilver = qRgb(192, 192, 192);
+inline constexpr QRgb WhiteColor = qRgb(255, 255, 255);
+inline constexpr QRgb BlackColor = qRgb(0, 0, 0);
+inline constexpr QRgb YellowColor = qRgb(255, 255, 0);
+inline constexpr QRgb SilverColor = qRgb(192, 192, 192);
 // The Windows default face colour; the window paints its background with it too, so the
 // gap between the two strips of the bar chart blends into the window.
-inline constexpr QRgb clBtnFace = qRgb(240, 240, 240);
+inline constexpr QRgb ButtonFaceColor = qRgb(240, 240, 240);

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr int32_t kCentreLevel = 90;     // this level and weaker sit at the centre
-constexpr int32_t kFullRadiusSpan = 45;  // level 45 lies on the full radius
-constexpr int32_t kRingStep = 45;        // the only step that closes the eight spokes
+constexpr int32_t CentreLevel = 90;     // this level and weaker sit at the centre
+constexpr int32_t FullRadiusSpan = 45;  // level 45 lies on the full radius
+constexpr int32_t RingStep = 45;        // the only step that closes the eight spokes
 
 int32_t SeriesRadius(const TDirectionSlot& slot, size_t series, int32_t fullRadius) {
     return slot.HasData ? LevelRadius(slot.Levels[series], fullRadius) : 0;
@@ -28,7 +28,7 @@ TSeriesPoints SeriesPoints(const TDirectionSlots& directions, size_t series, int
         points[static_cast<size_t>(i)] = PolarPoint(
             centre, DirectionBearing(startAngle, stepAngle, i), SeriesRadius(slot, series, centre));
     }
-    points[8] = stepAngle == kRingStep ? points[0] : QPoint(centre, centre);
+    points[8] = stepAngle == RingStep ? points[0] : QPoint(centre, centre);
     return points;
 }
 
@@ -57,13 +57,13 @@ void PaintGrid(QPainter& painter, const TPolarGrid& grid) {
     const int32_t r = grid.Centre;
     const int32_t w = grid.Width;
     const int32_t t = grid.Diagonal;
-    painter.setPen(SolidPen(clBlack));
+    painter.setPen(SolidPen(BlackColor));
     DrawLineBeforeEnd(painter, QPoint(r, 0), QPoint(r, w));
     DrawLineBeforeEnd(painter, QPoint(0, r), QPoint(w, r));
     DrawLineBeforeEnd(painter, QPoint(r - t, r - t), QPoint(r + t, r + t));
     DrawLineBeforeEnd(painter, QPoint(r + t, r - t), QPoint(r - t, r + t));
-    PaintLevelCircle(painter, grid, grid.Radius50, biLvlTop, grid.Label50);
-    PaintLevelCircle(painter, grid, grid.Radius75, biLvlMid, grid.Label75);
+    PaintLevelCircle(painter, grid, grid.Radius50, BandImageLevelTop, grid.Label50);
+    PaintLevelCircle(painter, grid, grid.Radius75, BandImageLevelMid, grid.Label75);
 }
 
 // The chart is square: only the square at the top is the chart's, whatever the image's height.
@@ -72,14 +72,14 @@ void FillSquare(QPainter& painter, int32_t width, QRgb color) {
 }
 
 int32_t LevelLabelHeight() {
-    return BandImageSizes[biLvlTop].height();
+    return BandImageSizes[BandImageLevelTop].height();
 }
 
 }  // namespace
 
 int32_t LevelRadius(int32_t level, int32_t fullRadius) {
-    const int64_t span = int64_t{kCentreLevel} - std::min(level, kCentreLevel);
-    const int64_t radius = span * fullRadius / kFullRadiusSpan;
+    const int64_t span = int64_t{CentreLevel} - std::min(level, CentreLevel);
+    const int64_t radius = span * fullRadius / FullRadiusSpan;
     return static_cast<int32_t>(std::min<int64_t>(radius, MaxPolarRadius));
 }
 
@@ -126,7 +126,7 @@ void TReceptionPolarChart::SetSlots(const TDirectionSlots& directions) {
 void TReceptionPolarChart::ClearChart() {
     if (HasImage()) {
         TChartPainter painter(Canvas());
-        FillSquare(painter, Canvas().width(), clWhite);
+        FillSquare(painter, Canvas().width(), WhiteColor);
     }
     ShowOnPaintBox();
 }
@@ -137,7 +137,7 @@ void TReceptionPolarChart::Redraw() {
         const TPolarPlan plan =
             PlanPolarChart(Slots_, width, StartAngle, StepAngle, LevelLabelHeight());
         TChartPainter painter(Canvas());
-        FillSquare(painter, width, clWhite);
+        FillSquare(painter, width, WhiteColor);
         PaintSeries(painter, plan);
         PaintGrid(painter, plan.Grid);
     }

@@ -17,7 +17,7 @@
 inline constexpr QSize PolarChartSize{163, 163};
 
 // Serving cell, strongest, second and third strongest neighbour.
-inline constexpr std::array<QRgb, 4> PolarColors{qRgb(0, 160, 0), qRgb(0, 240, 0), clYellow,
+inline constexpr std::array<QRgb, 4> PolarColors{qRgb(0, 160, 0), qRgb(0, 240, 0), YellowColor,
                                                  qRgb(255, 144, 0)};
 
 // Radius of a level on a chart whose full radius (level 45) is `fullRadius`; level 90 and

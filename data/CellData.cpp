@@ -5,15 +5,15 @@
 
 namespace {
 
-constexpr int32_t kFieldHigh = 115;
-constexpr int32_t kFirstBlockField = 14;
-constexpr int32_t kBlockSize = 11;
-constexpr int32_t kMaxCi = 65534;
-constexpr int32_t kMaxLac = 65533;
+constexpr int32_t FieldHigh = 115;
+constexpr int32_t FirstBlockField = 14;
+constexpr int32_t BlockFieldCount = 11;
+constexpr int32_t MaxCi = 65534;
+constexpr int32_t MaxLac = 65533;
 
 // The one-letter service codes; the index is the code, 0 standing for "none".
-constexpr char kServiceLetters[] = {' ', '-', 'G', 'E', 'U', 'H'};
-constexpr uint8_t kServiceCodeCount = sizeof(kServiceLetters);
+constexpr char ServiceLetters[] = {' ', '-', 'G', 'E', 'U', 'H'};
+constexpr uint8_t ServiceCodeCount = sizeof(ServiceLetters);
 
 int32_t FieldInteger(const std::string& field) {
     return StrToIntDef(field, NoValue);
@@ -84,7 +84,7 @@ std::string TCell::BCodeText() const {
 }
 
 char TCell::ServiceChar() const {
-    return ServiceLetter < kServiceCodeCount ? kServiceLetters[ServiceLetter] : ' ';
+    return ServiceLetter < ServiceCodeCount ? ServiceLetters[ServiceLetter] : ' ';
 }
 
 TCellData::TCellData() = default;
@@ -102,7 +102,7 @@ void TCellData::Clear() {
 void TCellData::ParseLine(const std::string& line) {
     Clear();
     std::vector<std::string> fields;
-    SplitFields(line, fields, kFieldHigh, false, FieldDelimiters());
+    SplitFields(line, fields, FieldHigh, false, FieldDelimiters());
     if (fields[0] != "03") {
         return;
     }
@@ -119,7 +119,7 @@ void TCellData::ParseLine(const std::string& line) {
     Cells[0].Plmn = FieldInteger(fields[7]);
     SetIdentity(TrimmedFieldInteger(fields[5]), TrimmedFieldInteger(fields[6]), Timestamp);
     for (size_t k = 0; k < Cells.size(); ++k) {
-        const size_t b = kFirstBlockField + kBlockSize * k;
+        const size_t b = FirstBlockField + BlockFieldCount * k;
         if (fields[b] == "16") {
             FillCell(Cells[k], fields, b);
         }
@@ -128,13 +128,13 @@ void TCellData::ParseLine(const std::string& line) {
 
 void TCellData::SetIdentity(int32_t ci, int32_t lac, TDateTime time) {
     Timestamp = time;
-    IdentityTexts ciTexts = MakeIdentityTexts(ci, kMaxCi);
+    IdentityTexts ciTexts = MakeIdentityTexts(ci, MaxCi);
     CiHex = std::move(ciTexts.Hex);
     CiText = std::move(ciTexts.Text);
     CiZeroText = std::move(ciTexts.ZeroText);
     Ci = ciTexts.Value;
     Cells[0].Ci = Ci;
-    IdentityTexts lacTexts = MakeIdentityTexts(lac, kMaxLac);
+    IdentityTexts lacTexts = MakeIdentityTexts(lac, MaxLac);
     LacHex = std::move(lacTexts.Hex);
     LacText = std::move(lacTexts.Text);
     LacZeroText = std::move(lacTexts.ZeroText);
@@ -183,15 +183,15 @@ std::string DashOrInt(int32_t value) {
 }
 
 std::string IdentityColumnText(int32_t value) {
-    return InRange(value, 1, kMaxCi) ? FormatInt(value, 5) : std::string(5, ' ');
+    return InRange(value, 1, MaxCi) ? FormatInt(value, 5) : std::string(5, ' ');
 }
 
 uint8_t ServiceFromText(const std::string& text) {
     if (text.empty()) {
         return 0;
     }
-    for (uint8_t code = 1; code < kServiceCodeCount; ++code) {
-        if (text[0] == kServiceLetters[code]) {
+    for (uint8_t code = 1; code < ServiceCodeCount; ++code) {
+        if (text[0] == ServiceLetters[code]) {
             return code;
         }
     }

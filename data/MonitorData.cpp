@@ -7,7 +7,7 @@
 namespace {
 
 // Codes from here on carry a three-digit network code.
-constexpr int32_t kThreeDigitMncFrom = 100000;
+constexpr int32_t ThreeDigitMncFrom = 100000;
 
 }  // namespace
 
@@ -18,6 +18,6 @@ std::string CountryText(int32_t mcc) {
 }
 
 std::string PlmnText(int32_t code) {
-    const int32_t divisor = code >= kThreeDigitMncFrom ? 1000 : 100;
+    const int32_t divisor = code >= ThreeDigitMncFrom ? 1000 : 100;
     return CountryText(code / divisor) + "-" + FormatInt(code % divisor, 0, 2);
 }

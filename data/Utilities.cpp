@@ -158,10 +158,10 @@ std::string FormatInt(int64_t value, int width, int minDigits) {
 }
 
 std::string HexText(uint32_t value, int digits) {
-    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    static constexpr char HexDigits[] = "0123456789ABCDEF";
     std::string text;
     do {
-        text.push_back(kHexDigits[value & 0xF]);
+        text.push_back(HexDigits[value & 0xF]);
         value >>= 4;
     } while (value != 0);
     if (static_cast<int>(text.size()) < digits) {

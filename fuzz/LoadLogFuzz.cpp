@@ -172,7 +172,7 @@ void PlanCharts(TLogLoader& loader) {
     const TReceptionPolarChart& polar = loader.PolarChart();
     const TPolarPlan plan =
         PlanPolarChart(loader.DirectionSlots(), PolarChartSize.width(), polar.StartAngle,
-                       polar.StepAngle, BandImageSizes[biLvlTop].height());
+                       polar.StepAngle, BandImageSizes[BandImageLevelTop].height());
     FUZZ_CHECK(plan.Grid.Centre == PolarChartSize.width() / 2);
     const int selected = std::max(loader.SelectedDirection(), 0);
     const TCellData& shown = *loader.DirectionSlots()[static_cast<size_t>(selected)].Measurement;

@@ -131,8 +131,8 @@ void TfmNorvaViewer::ApplyWindowLook() {
     setFixedSize(size());
     move(296, 176);
     QPalette face = palette();
-    face.setColor(QPalette::Window, QColor(clBtnFace));
-    face.setColor(QPalette::Button, QColor(clBtnFace));
+    face.setColor(QPalette::Window, QColor(ButtonFaceColor));
+    face.setColor(QPalette::Button, QColor(ButtonFaceColor));
     setPalette(face);
     PinFontsToLayoutDpi(*this);
     // A widget's own style is not passed on to its children.

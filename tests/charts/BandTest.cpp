@@ -67,7 +67,7 @@ TEST(BandImagesTest, ResourcesHoldThePicturesPixelForPixel) {
         for (int y = 0; y < p.Height; ++y) {
             ASSERT_EQ(p.Rows[y].size(), size_t(p.Width)) << p.Name << " row " << y;
             for (int x = 0; x < p.Width; ++x) {
-                const QRgb expected = p.Rows[y][x] == '#' ? clBlack : clWhite;
+                const QRgb expected = p.Rows[y][x] == '#' ? BlackColor : WhiteColor;
                 ASSERT_EQ(PixelAt(bitmap, x, y), expected) << p.Name << " at " << x << "," << y;
             }
         }
@@ -77,7 +77,7 @@ TEST(BandImagesTest, ResourcesHoldThePicturesPixelForPixel) {
 TEST(BandImagesTest, OnlyEdgeIsOpaque) {
     LoadBandImages();
     for (size_t i = 0; i < BandImageCount; ++i) {
-        EXPECT_EQ(BandImages()[i].Transparent, i != biEdge) << BandImageNames[i];
+        EXPECT_EQ(BandImages()[i].Transparent, i != BandImageEdge) << BandImageNames[i];
     }
 }
 
@@ -87,20 +87,20 @@ TEST(BandImagesTest, TransparentImagesChangeOnlyTheirBlackPixels) {
     target.fill(ServingBarColor);
     {
         QPainter painter(&target);
-        DrawBandImage(painter, biLvlTop, QPoint(1, 1));
-        DrawBandImage(painter, biEdge, QPoint(14, 2));
+        DrawBandImage(painter, BandImageLevelTop, QPoint(1, 1));
+        DrawBandImage(painter, BandImageEdge, QPoint(14, 2));
     }
-    const QImage& top = BandImages()[biLvlTop].Bitmap;
+    const QImage& top = BandImages()[BandImageLevelTop].Bitmap;
     for (int y = 0; y < top.height(); ++y) {
         for (int x = 0; x < top.width(); ++x) {
-            const QRgb expected = PixelAt(top, x, y) == clBlack ? clBlack : ServingBarColor;
+            const QRgb expected = PixelAt(top, x, y) == BlackColor ? BlackColor : ServingBarColor;
             ASSERT_EQ(PixelAt(target, x + 1, y + 1), expected) << x << "," << y;
         }
     }
     // The EDGE marker replaces the whole 6 x 7 box: white where its picture is white.
-    EXPECT_EQ(PixelAt(target, 14, 2), clWhite);
-    EXPECT_EQ(PixelAt(target, 15, 3), clBlack);
-    EXPECT_EQ(PixelAt(target, 19, 8), clWhite);
+    EXPECT_EQ(PixelAt(target, 14, 2), WhiteColor);
+    EXPECT_EQ(PixelAt(target, 15, 3), BlackColor);
+    EXPECT_EQ(PixelAt(target, 19, 8), WhiteColor);
     EXPECT_EQ(PixelAt(target, 13, 2), ServingBarColor);
     EXPECT_EQ(PixelAt(target, 14, 9), ServingBarColor);
 }

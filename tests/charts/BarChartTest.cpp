@@ -7,22 +7,22 @@
 
 namespace {
 
-constexpr int32_t kHome = 26210;
-constexpr int32_t kArea = 4711;
-constexpr uint8_t kEdge = 3;
+constexpr int32_t HomePlmn = 26210;
+constexpr int32_t HomeLac = 4711;
+constexpr uint8_t EdgeService = 3;
 
 struct CellSpec {
     int32_t Channel;
     int32_t Level;
-    int32_t Plmn = kHome;
-    int32_t Lac = kArea;
+    int32_t Plmn = HomePlmn;
+    int32_t Lac = HomeLac;
     uint8_t Service = 2;
 };
 
 // The serving cell first; every other cell keeps the values of a cleared record.
 TCellData Record(const std::vector<CellSpec>& cells) {
     TCellData data;
-    data.Lac = kArea;
+    data.Lac = HomeLac;
     for (size_t i = 0; i < cells.size(); ++i) {
         TCell& cell = data.Cells[i];
         cell.Present = true;
@@ -98,14 +98,15 @@ TEST(BarGeometryTest, StripsLinesLabelsAndNames) {
         EXPECT_EQ(plan.Strip900->Levels[i].LabelPosition, QPoint(239, labels900[i]));
         EXPECT_EQ(plan.Strip1800->Levels[i].LabelPosition, QPoint(239, labels1800[i]));
     }
-    const TBandImageIndex levelImages[] = {biLvlTop, biLvlMid, biLvlBtm};
+    const TBandImageIndex levelImages[] = {BandImageLevelTop, BandImageLevelMid,
+                                           BandImageLevelBottom};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(plan.Strip900->Levels[i].Label, levelImages[i]);
         EXPECT_EQ(plan.Strip1800->Levels[i].Label, levelImages[i]);
     }
     EXPECT_EQ(plan.Strip900->NamePosition, QPoint(1, 80));
     EXPECT_EQ(plan.Strip1800->NamePosition, QPoint(1, 1));
-    EXPECT_EQ(plan.Strip1800->Name, biG1800);
+    EXPECT_EQ(plan.Strip1800->Name, BandImageG1800);
 
     const TCellData one = Record({{62, 50}});
     const TBarChartPlan single =
@@ -131,8 +132,8 @@ TEST(BarGeometryTest, DottedLineSkipsEveryOtherPixelAndItsEnd) {
 
 TEST(BarGeometryTest, NameOf900StripFollowsTheLowestChannelEverSeen) {
     const std::pair<int32_t, TBandImageIndex> cases[] = {
-        {1, biG900},     {124, biG900}, {0, biEG900}, {975, biEG900},
-        {1023, biEG900}, {974, biGSMR}, {955, biGSMR}};
+        {1, BandImageG900},     {124, BandImageG900}, {0, BandImageEG900}, {975, BandImageEG900},
+        {1023, BandImageEG900}, {974, BandImageGsmr}, {955, BandImageGsmr}};
     for (const auto& [channel, name] : cases) {
         const TCellData data = Record({{62, 50}, {channel, 60}});
         TAxisMemory memory;
@@ -144,15 +145,15 @@ TEST(BarGeometryTest, NameOf900StripFollowsTheLowestChannelEverSeen) {
 
 TEST(BarGeometryTest, BarsOfARecord) {
     const TCellData data = Record({
-        {62, 50, kHome, 1},            // serving, in another area than the record says
-        {1, 75, kHome, kArea, kEdge},  // same area as the record, EDGE
-        {100, 60, kHome, 1},           // same network, other area
-        {124, 95, 26202},              // other network
-        {30, 80, 0},                   // unknown network
-        {40, 109},                     // too weak for a bar
-        {50, NoValue},                 // missing
-        {70, 90, NoValue},             // neighbour 7
-        {80, 60},                      // neighbour 8: never drawn
+        {62, 50, HomePlmn, 1},                    // serving, in another area than the record says
+        {1, 75, HomePlmn, HomeLac, EdgeService},  // same area as the record, EDGE
+        {100, 60, HomePlmn, 1},                   // same network, other area
+        {124, 95, 26202},                         // other network
+        {30, 80, 0},                              // unknown network
+        {40, 109},                                // too weak for a bar
+        {50, NoValue},                            // missing
+        {70, 90, NoValue},                        // neighbour 7
+        {80, 60},                                 // neighbour 8: never drawn
     });
     const TBarChartPlan plan =
         PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), true);
@@ -228,14 +229,14 @@ TEST_F(BarChartTest, BarsSitInTheirStripWithTheirColour) {
     EXPECT_EQ(PixelAt(image, 124, 35), ServingBarColor);
     EXPECT_EQ(PixelAt(image, 125, 152), ServingBarColor);
     EXPECT_NE(PixelAt(image, 124, 34), ServingBarColor);
-    EXPECT_EQ(PixelAt(image, 123, 100), clWhite);
-    EXPECT_EQ(PixelAt(image, 126, 100), clWhite);
+    EXPECT_EQ(PixelAt(image, 123, 100), WhiteColor);
+    EXPECT_EQ(PixelAt(image, 126, 100), WhiteColor);
     EXPECT_EQ(PixelAt(image, 2, 85), SameAreaBarColor);
     EXPECT_EQ(PixelAt(image, 249, 125), OtherNetworkBarColor);
-    EXPECT_EQ(PixelAt(image, 80, 150), clWhite);  // level 110 has no bar
-    EXPECT_EQ(PixelAt(image, 2, 1), clBlack);     // GSM900 name at (1, 1)
-    EXPECT_EQ(PixelAt(image, 1, 1), clWhite);
-    EXPECT_EQ(PixelAt(image, 240, 26), clBlack);  // 50 label at (239, 26)
+    EXPECT_EQ(PixelAt(image, 80, 150), WhiteColor);  // level 110 has no bar
+    EXPECT_EQ(PixelAt(image, 2, 1), BlackColor);     // GSM900 name at (1, 1)
+    EXPECT_EQ(PixelAt(image, 1, 1), WhiteColor);
+    EXPECT_EQ(PixelAt(image, 240, 26), BlackColor);  // 50 label at (239, 26)
 }
 
 TEST_F(BarChartTest, TwoStripsWithTheGapBetween) {
@@ -244,42 +245,42 @@ TEST_F(BarChartTest, TwoStripsWithTheGapBetween) {
     EXPECT_NE(PixelAt(image, 124, 93), ServingBarColor);
     EXPECT_EQ(PixelAt(image, 126, 15), OtherNetworkBarColor);
     EXPECT_EQ(PixelAt(image, 127, 74), OtherNetworkBarColor);  // one row into the gap
-    EXPECT_EQ(PixelAt(image, 126, 75), clBtnFace);
-    EXPECT_EQ(PixelAt(image, 0, 74), clBtnFace);
-    EXPECT_EQ(PixelAt(image, 251, 78), clBtnFace);
-    EXPECT_NE(PixelAt(image, 251, 79), clBtnFace);
-    EXPECT_EQ(CountPixels(image, clBtnFace), 252 * 5 - 2);
-    EXPECT_EQ(PixelAt(image, 2, 80), clBlack);  // GSM900 at (1, 80)
-    EXPECT_EQ(PixelAt(image, 2, 1), clBlack);   // GSM1800 at (1, 1)
+    EXPECT_EQ(PixelAt(image, 126, 75), ButtonFaceColor);
+    EXPECT_EQ(PixelAt(image, 0, 74), ButtonFaceColor);
+    EXPECT_EQ(PixelAt(image, 251, 78), ButtonFaceColor);
+    EXPECT_NE(PixelAt(image, 251, 79), ButtonFaceColor);
+    EXPECT_EQ(CountPixels(image, ButtonFaceColor), 252 * 5 - 2);
+    EXPECT_EQ(PixelAt(image, 2, 80), BlackColor);  // GSM900 at (1, 80)
+    EXPECT_EQ(PixelAt(image, 2, 1), BlackColor);   // GSM1800 at (1, 1)
 }
 
 TEST_F(BarChartTest, LevelImagesAndLinesLeaveTheBarBeneath) {
     // 1800 axis 512..885: channel 885 at columns 247 and 248, under LVLTOP at (239, 6).
     const QImage& image = Draw(Record({{62, 50}, {885, 36, 26202}, {512, 90, 26202}}));
-    EXPECT_EQ(PixelAt(image, 247, 6), clBlack);
+    EXPECT_EQ(PixelAt(image, 247, 6), BlackColor);
     EXPECT_EQ(PixelAt(image, 247, 7), OtherNetworkBarColor);
-    EXPECT_EQ(PixelAt(image, 248, 12), clBlack);
+    EXPECT_EQ(PixelAt(image, 248, 12), BlackColor);
     EXPECT_EQ(PixelAt(image, 248, 13), OtherNetworkBarColor);
     int dots = 0;
     for (int x = 0; x < 252; ++x) {
         const QRgb onLine = PixelAt(image, x, 14);
-        EXPECT_TRUE(onLine == clBlack || onLine == clWhite ||
+        EXPECT_TRUE(onLine == BlackColor || onLine == WhiteColor ||
                     (x >= 247 && onLine == OtherNetworkBarColor))
             << x;
-        dots += onLine == clBlack;
+        dots += onLine == BlackColor;
     }
     EXPECT_GT(dots, 40);
     EXPECT_LT(dots, 200);
 }
 
 TEST_F(BarChartTest, EdgeMarkerCoversTheBarBeforeAndNotTheBarAfter) {
-    const QImage& image =
-        Draw(Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, kEdge}, {599, 36, 26202}}));
+    const QImage& image = Draw(
+        Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, EdgeService}, {599, 36, 26202}}));
     // Marker at (124, 7) over the earlier 601 bar in columns 128 and 129, under the later
     // 599 bar in columns 124 and 125.
-    EXPECT_EQ(PixelAt(image, 128, 7), clWhite);
-    EXPECT_EQ(PixelAt(image, 128, 8), clBlack);
-    EXPECT_EQ(PixelAt(image, 129, 8), clWhite);
+    EXPECT_EQ(PixelAt(image, 128, 7), WhiteColor);
+    EXPECT_EQ(PixelAt(image, 128, 8), BlackColor);
+    EXPECT_EQ(PixelAt(image, 129, 8), WhiteColor);
     EXPECT_EQ(PixelAt(image, 129, 15), OtherNetworkBarColor);
     EXPECT_EQ(PixelAt(image, 124, 8), OtherNetworkBarColor);
     EXPECT_EQ(PixelAt(image, 126, 15), OtherNetworkBarColor);  // the E bar's top row
@@ -290,7 +291,7 @@ TEST_F(BarChartTest, EmptyRecordGivesAWhiteImageAndEmptyLabels) {
     Draw(Record({{62, 50}, {600, 60}}));
     const TCellData empty;
     const QImage& image = Draw(empty);
-    EXPECT_EQ(CountPixels(image, clWhite), 252 * 153);
+    EXPECT_EQ(CountPixels(image, WhiteColor), 252 * 153);
     EXPECT_EQ(current.Text, "");
     EXPECT_EQ(neighbors.Text, "");
 }
@@ -302,8 +303,8 @@ TEST_F(BarChartTest, AxisOnlyWidens) {
     EXPECT_EQ(chart.AxisMemory().Axis1800Min, 512);
     EXPECT_EQ(chart.AxisMemory().Axis1800Max, 885);
     EXPECT_EQ(PixelAt(image, 159, 152), ServingBarColor);  // wide axis: 62 at column 159
-    EXPECT_EQ(PixelAt(image, 124, 152), clWhite);
-    EXPECT_EQ(PixelAt(image, 1, 1), clBlack);  // EGSM900
+    EXPECT_EQ(PixelAt(image, 124, 152), WhiteColor);
+    EXPECT_EQ(PixelAt(image, 1, 1), BlackColor);  // EGSM900
 }
 
 TEST_F(BarChartTest, AbsurdValuesAndTinyBoxesStayDrawable) {
@@ -313,7 +314,7 @@ TEST_F(BarChartTest, AbsurdValuesAndTinyBoxesStayDrawable) {
                                   {NoValue, 50}});
     const QImage& image = Draw(odd);
     EXPECT_EQ(PixelAt(image, 124, 1), SameNetworkBarColor);  // full height
-    EXPECT_EQ(PixelAt(image, 124, 0), clWhite);
+    EXPECT_EQ(PixelAt(image, 124, 0), WhiteColor);
     for (int height : {0, 1, 4, 5, 6, 12}) {
         RecordingPaintBox tiny(height, height);
         TNeighborBarChart small;

@@ -72,16 +72,16 @@ class PolarChartTest : public ::testing::Test {
 };
 
 // Levels 55, 65, 72 and 85 give radii 63, 45, 32 and 9.
-const std::array<int32_t, 4> kLevels{55, 65, 72, 85};
+const std::array<int32_t, 4> SampleLevels{55, 65, 72, 85};
 
 TEST_F(PolarChartTest, EachSeriesHasItsColourAtItsVertex) {
-    const QImage image = Draw(SlotsWithLevels(kLevels));
+    const QImage image = Draw(SlotsWithLevels(SampleLevels));
     // Direction 0 at bearing 20.
     const QPoint vertices[] = {{103, 22}, {96, 39}, {92, 51}, {84, 73}};
     for (size_t s = 0; s < 4; ++s) {
         EXPECT_EQ(PixelAt(image, vertices[s].x(), vertices[s].y()), PolarColors[s]) << s;
     }
-    EXPECT_EQ(PixelAt(image, 103, 21), clWhite);
+    EXPECT_EQ(PixelAt(image, 103, 21), WhiteColor);
     EXPECT_EQ(box.ShowCount, 1);
     // A serving cell weaker than its neighbours keeps its outline on top of them.
     const QImage weakServing = Draw(SlotsWithLevels({75, 55, 90, 90}));
@@ -92,26 +92,26 @@ TEST_F(PolarChartTest, EachSeriesHasItsColourAtItsVertex) {
 }
 
 TEST_F(PolarChartTest, DirectionWithoutDataCollapsesToTheCentre) {
-    auto directions = SlotsWithLevels(kLevels);
+    auto directions = SlotsWithLevels(SampleLevels);
     const QPoint probe = At(110, 20);  // direction 2
     EXPECT_EQ(PixelAt(Draw(directions), probe.x(), probe.y()), PolarColors[2]);
     directions[2].HasData = false;
     directions[2].Levels = {30, 30, 30, 30};
-    EXPECT_EQ(PixelAt(Draw(directions), probe.x(), probe.y()), clWhite);
+    EXPECT_EQ(PixelAt(Draw(directions), probe.x(), probe.y()), WhiteColor);
 }
 
 TEST_F(PolarChartTest, StepOf30DrawsAFan) {
-    const auto directions = SlotsWithLevels(kLevels);
+    const auto directions = SlotsWithLevels(SampleLevels);
     for (int bearing : {240, 300, 330}) {
         const QPoint probe = At(bearing, 20);
         EXPECT_EQ(PixelAt(Draw(directions, 0, 45), probe.x(), probe.y()), PolarColors[2]);
-        EXPECT_EQ(PixelAt(Draw(directions, 0, 30), probe.x(), probe.y()), clWhite) << bearing;
+        EXPECT_EQ(PixelAt(Draw(directions, 0, 30), probe.x(), probe.y()), WhiteColor) << bearing;
     }
     const QPoint inside = At(105, 20);
     EXPECT_EQ(PixelAt(Draw(directions, 0, 30), inside.x(), inside.y()), PolarColors[2]);
     // A step of 90 runs round twice: the even-odd rule leaves the doubly covered part empty.
     const QPoint twice = At(120, 20);
-    EXPECT_EQ(PixelAt(Draw(directions, 0, 90), twice.x(), twice.y()), clWhite);
+    EXPECT_EQ(PixelAt(Draw(directions, 0, 90), twice.x(), twice.y()), WhiteColor);
     const QPoint once = At(300, 5);
     EXPECT_EQ(PixelAt(Draw(directions, 0, 90), once.x(), once.y()), PolarColors[3]);
 }
@@ -121,14 +121,14 @@ TEST_F(PolarChartTest, GridLiesOverThePolygonsAndLinesStopBeforeTheirEnd) {
     const QImage image = Draw(SlotsWithLevels({30, 90, 90, 90}), 0);
     for (QPoint p : {QPoint(81, 0), QPoint(81, 162), QPoint(0, 81), QPoint(162, 81), QPoint(24, 24),
                      QPoint(137, 137), QPoint(138, 24), QPoint(25, 137)}) {
-        EXPECT_EQ(PixelAt(image, p.x(), p.y()), clBlack) << p.x() << "," << p.y();
+        EXPECT_EQ(PixelAt(image, p.x(), p.y()), BlackColor) << p.x() << "," << p.y();
     }
     EXPECT_EQ(PixelAt(image, 138, 138), PolarColors[0]);
     EXPECT_EQ(PixelAt(image, 24, 138), PolarColors[0]);
     // Level images: black pixels drawn, white ones leave the polygon.
-    EXPECT_EQ(PixelAt(image, 83, 1), clBlack);
+    EXPECT_EQ(PixelAt(image, 83, 1), BlackColor);
     EXPECT_EQ(PixelAt(image, 82, 1), PolarColors[0]);
-    EXPECT_EQ(PixelAt(image, 83, 46), clBlack);
+    EXPECT_EQ(PixelAt(image, 83, 46), BlackColor);
     EXPECT_EQ(PixelAt(image, 88, 46), PolarColors[0]);
     // The dotted circles: dots and untouched gaps, nothing else.
     for (int radius : {72, 27}) {
@@ -137,8 +137,8 @@ TEST_F(PolarChartTest, GridLiesOverThePolygonsAndLinesStopBeforeTheirEnd) {
         for (int x = 77; x <= 85; ++x) {  // the flat bottom of the circle, axis left out
             const QRgb pixel = PixelAt(image, x, 81 + radius);
             if (x != 81) {
-                EXPECT_TRUE(pixel == clBlack || pixel == PolarColors[0]) << x;
-                dots += pixel == clBlack;
+                EXPECT_TRUE(pixel == BlackColor || pixel == PolarColors[0]) << x;
+                dots += pixel == BlackColor;
                 gaps += pixel == PolarColors[0];
             }
         }
@@ -148,35 +148,35 @@ TEST_F(PolarChartTest, GridLiesOverThePolygonsAndLinesStopBeforeTheirEnd) {
 }
 
 TEST_F(PolarChartTest, WithoutDataOnlyTheGridShows) {
-    TDirectionSlots directions = SlotsWithLevels(kLevels);
+    TDirectionSlots directions = SlotsWithLevels(SampleLevels);
     for (TDirectionSlot& slot : directions) {
         slot.HasData = false;
     }
     const QImage image = Draw(directions);
     QImage expected(163, 163, QImage::Format_RGB32);
-    expected.fill(clWhite);
+    expected.fill(WhiteColor);
     for (int i = 0; i < 163; ++i) {
-        expected.setPixel(81, i, clBlack);
-        expected.setPixel(i, 81, clBlack);
+        expected.setPixel(81, i, BlackColor);
+        expected.setPixel(i, 81, BlackColor);
     }
     for (int i = 24; i <= 137; ++i) {
-        expected.setPixel(i, i, clBlack);
-        expected.setPixel(162 - i, i, clBlack);
+        expected.setPixel(i, i, BlackColor);
+        expected.setPixel(162 - i, i, BlackColor);
     }
     for (int radius : {72, 27}) {
         for (QPoint dot : DottedCirclePoints({81, 81}, radius)) {
-            expected.setPixel(dot, clBlack);
+            expected.setPixel(dot, BlackColor);
         }
     }
-    const QImage& top = BandImages()[biLvlTop].Bitmap;
-    const QImage& mid = BandImages()[biLvlMid].Bitmap;
+    const QImage& top = BandImages()[BandImageLevelTop].Bitmap;
+    const QImage& mid = BandImages()[BandImageLevelMid].Bitmap;
     for (int y = 0; y < 7; ++y) {
         for (int x = 0; x < 13; ++x) {
-            if (PixelAt(top, x, y) == clBlack) {
-                expected.setPixel(82 + x, 1 + y, clBlack);
+            if (PixelAt(top, x, y) == BlackColor) {
+                expected.setPixel(82 + x, 1 + y, BlackColor);
             }
-            if (PixelAt(mid, x, y) == clBlack) {
-                expected.setPixel(82 + x, 46 + y, clBlack);
+            if (PixelAt(mid, x, y) == BlackColor) {
+                expected.setPixel(82 + x, 46 + y, BlackColor);
             }
         }
     }
@@ -216,7 +216,7 @@ TEST_F(PolarChartTest, AbsurdLevelsAndAnglesStayDrawable) {
     const QImage image = Draw(strongest, 0, 45);
     EXPECT_EQ(PixelAt(image, 10, 150), PolarColors[1]);
     EXPECT_EQ(PixelAt(image, 150, 10), PolarColors[1]);
-    EXPECT_EQ(PixelAt(Draw(strongest, INT32_MAX, INT32_MAX), 81, 0), clBlack);
+    EXPECT_EQ(PixelAt(Draw(strongest, INT32_MAX, INT32_MAX), 81, 0), BlackColor);
     for (int size : {0, 1, 2, 5}) {
         RecordingPaintBox tiny(size, size);
         TReceptionPolarChart small;
@@ -229,9 +229,9 @@ TEST_F(PolarChartTest, AbsurdLevelsAndAnglesStayDrawable) {
 }
 
 TEST_F(PolarChartTest, ClearChartWhitensTheSquare) {
-    Draw(SlotsWithLevels(kLevels));
+    Draw(SlotsWithLevels(SampleLevels));
     chart.ClearChart();
-    EXPECT_EQ(CountPixels(box.Shown, clWhite), 163 * 163);
+    EXPECT_EQ(CountPixels(box.Shown, WhiteColor), 163 * 163);
     EXPECT_EQ(box.ShowCount, 2);
 }
 

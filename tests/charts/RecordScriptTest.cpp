@@ -23,7 +23,7 @@ using testsupport::VectorRow;
 
 namespace {
 
-constexpr double kOneSecond = 1.0 / 86400.0;
+constexpr double OneSecond = 1.0 / 86400.0;
 
 std::vector<std::string> SplitLine(const std::string& line) {
     return testsupport::SplitAt(line, ";");
@@ -125,20 +125,20 @@ std::optional<std::string> RecordText(const TCellData& data, const std::string& 
 void CheckTimestamp(const TCellData& data, const std::string& expected) {
     if (expected == "now") {
         // The moment of clearing, which lies between the case's start and this check.
-        EXPECT_NEAR(Now(), data.Timestamp, 5 * kOneSecond);
+        EXPECT_NEAR(Now(), data.Timestamp, 5 * OneSecond);
         return;
     }
     EXPECT_NEAR(std::stod(expected), data.Timestamp, 1e-9);
 }
 
 void CheckStrongest(const TCellData& data, const std::vector<std::string>& expected) {
-    constexpr int32_t kGuard = -777;
-    std::vector<int32_t> levels(expected.size() + 1, kGuard);
+    constexpr int32_t Guard = -777;
+    std::vector<int32_t> levels(expected.size() + 1, Guard);
     data.GetStrongestLevels(levels.data(), static_cast<int32_t>(expected.size()) - 1);
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(IntText(ParseVectorInt(expected[i])), IntText(levels[i])) << "entry " << i;
     }
-    EXPECT_EQ(kGuard, levels.back()) << "wrote beyond levels[high]";
+    EXPECT_EQ(Guard, levels.back()) << "wrote beyond levels[high]";
 }
 
 void CheckExpectation(const TCellData& data, const VectorRow& row) {

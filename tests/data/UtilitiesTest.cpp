@@ -67,14 +67,14 @@ TEST(StrToIntDef, Vectors) {
 }
 
 TEST(StrToIntDef, AgreesWithThePatternsOnRandomTexts) {
-    static constexpr char kAlphabet[] = " +-$xX0123456789aFgG";
+    static constexpr char Alphabet[] = " +-$xX0123456789aFgG";
     std::mt19937 random(4711);
     std::uniform_int_distribution<size_t> length(0, 12);
-    std::uniform_int_distribution<size_t> pick(0, sizeof(kAlphabet) - 2);
+    std::uniform_int_distribution<size_t> pick(0, sizeof(Alphabet) - 2);
     for (int round = 0; round < 20000; ++round) {
         std::string text(length(random), ' ');
         for (char& c : text) {
-            c = kAlphabet[pick(random)];
+            c = Alphabet[pick(random)];
         }
         SCOPED_TRACE("text \"" + text + "\"");
         EXPECT_EQ(ReferenceStrToInt(text).value_or(-999), StrToIntDef(text, -999));
@@ -113,15 +113,15 @@ TEST(SplitFields, NegativeHighStoresNothing) {
 
 // Splitting everywhere and cutting to high + 1 pieces gives the same fields.
 TEST(SplitFields, AgreesWithSplittingEverywhereOnRandomTexts) {
-    static constexpr char kAlphabet[] = "ab;,";
+    static constexpr char Alphabet[] = "ab;,";
     std::mt19937 random(815);
     std::uniform_int_distribution<size_t> length(0, 14);
-    std::uniform_int_distribution<size_t> pick(0, sizeof(kAlphabet) - 2);
+    std::uniform_int_distribution<size_t> pick(0, sizeof(Alphabet) - 2);
     std::uniform_int_distribution<int32_t> highs(0, 6);
     for (int round = 0; round < 5000; ++round) {
         std::string text(length(random), ' ');
         for (char& c : text) {
-            c = kAlphabet[pick(random)];
+            c = Alphabet[pick(random)];
         }
         const bool skipEmpty = round % 2 == 1;
         const int32_t high = highs(random);
@@ -156,11 +156,12 @@ TEST(InRange, BoundsAreInclusive) {
         int32_t value, lo, hi;
         bool expected;
     };
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    for (const Case& c : {Case{5, 5, 5, true}, Case{5, 6, 4, false}, Case{4, 5, 9, false},
-                          Case{10, 5, 9, false}, Case{kMin, kMin, kMax, true},
-                          Case{kMax, kMin, kMax, true}, Case{kMax, kMin, kMax - 1, false}}) {
+    constexpr int32_t MinInt = std::numeric_limits<int32_t>::min();
+    constexpr int32_t MaxInt = std::numeric_limits<int32_t>::max();
+    for (const Case& c :
+         {Case{5, 5, 5, true}, Case{5, 6, 4, false}, Case{4, 5, 9, false}, Case{10, 5, 9, false},
+          Case{MinInt, MinInt, MaxInt, true}, Case{MaxInt, MinInt, MaxInt, true},
+          Case{MaxInt, MinInt, MaxInt - 1, false}}) {
         EXPECT_EQ(c.expected, InRange(c.value, c.lo, c.hi))
             << c.value << " in " << c.lo << ".." << c.hi;
     }

@@ -35,7 +35,7 @@ TEST_F(WindowLayout, FixedClientAreaOnTheButtonFace) {
     EXPECT_EQ(Window->maximumSize(), QSize(695, 505));
     EXPECT_EQ(Window->windowTitle(), "NORVA-G Viewer");
     EXPECT_FALSE(Window->windowIcon().isNull());
-    EXPECT_EQ(Window->palette().color(QPalette::Window), QColor(clBtnFace));
+    EXPECT_EQ(Window->palette().color(QPalette::Window), QColor(ButtonFaceColor));
     // Labels size themselves: the column header must not lose its last column.
     const QWidget& header = Control<QWidget>("Label3");
     EXPECT_EQ(header.width(), header.sizeHint().width());
@@ -58,7 +58,7 @@ TEST_F(WindowLayout, BeforeAnyLoadChartsStayBlankAndSelectorsAreOff) {
     ShowWindow();
     for (int pass = 0; pass < 2; ++pass) {  // the second pass is a cover-and-uncover repaint
         for (const char* name : {"pbPolarChart", "pbNeighborChart"}) {
-            EXPECT_TRUE(AllPixelsAre(ShownImage(Control<QWidget>(name)), QColor(clBtnFace)))
+            EXPECT_TRUE(AllPixelsAre(ShownImage(Control<QWidget>(name)), QColor(ButtonFaceColor)))
                 << name << " pass " << pass;
         }
     }
