@@ -191,9 +191,11 @@ void OneFill_Wipe(benchmark::State& state) {
 // Our code on the portable path: the same benchmark with the instructions turned off.
 template <void (*Benchmark)(benchmark::State&)>
 void Portable(benchmark::State& state) {
-    CryptAccel::SetEnabled(false);
+    CryptAccel::LimitAesPath(CryptAccel::AesPath::Portable);
+    CryptAccel::LimitSha1Path(CryptAccel::Sha1Path::Portable);
     Benchmark(state);
-    CryptAccel::SetEnabled(true);
+    CryptAccel::LimitAesPath(CryptAccel::AesPath::AesNi);
+    CryptAccel::LimitSha1Path(CryptAccel::Sha1Path::ShaNi);
 }
 
 // SHA-1 with its path capped; the label names the path actually taken.

@@ -1,49 +1,41 @@
 #pragma once
-// Processor instructions for Rijndael (AES-NI) and SHA-1 (SHA-NI, or vector instructions for
-// the message schedule) on x86-64, chosen at run time. Each routine computes exactly what the
-// portable code computes; the portable code stays the fallback on processors without the
-// instructions and the reference in tests.
+// The faster paths of Rijndael and SHA-1 on x86-64 and the choice between them at run time.
+// Each instruction set has a source file of its own, compiled with exactly the flags it needs
+// (see CMakeLists.txt): AccelAesNi.cpp, AccelShaNi.cpp, AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp.
+// Each routine computes exactly what the portable code computes; the portable code stays the
+// fallback on processors without the instructions and the reference in tests.
 
 #include <cstddef>
 #include <cstdint>
 
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define NORVA_CRYPT_ACCEL 1
-#else
-#define NORVA_CRYPT_ACCEL 0
-#endif
+#include "crypto/CpuFeatures.h"
 
 namespace CryptAccel {
 
-// What the processor offers, whatever SetEnabled says.
-bool ProcessorHasAes();
-bool ProcessorHasSha();
-
-// Turns the hardware paths off (false) or back on; tests and benchmarks use it to run the
-// portable code on any processor. On by default.
-void SetEnabled(bool enabled);
-
-// True when the instructions are present and not turned off.
-bool AesActive();
-bool ShaActive();
+enum class AesPath { Portable, AesNi };
 
 // The ways to compute SHA-1, slowest first: portable code; the message schedule four words
 // at a time in vector registers beside scalar rounds, in SSSE3 code or in AVX2 code with BMI2
 // rotations; the SHA instructions.
 enum class Sha1Path { Portable, Ssse3, Avx2, ShaNi };
 
-// The fastest path the processor offers, whatever SetEnabled and LimitSha1Path say.
-Sha1Path ProcessorSha1Path();
+// Whether the processor can run the path; the portable ones always.
+bool Offered(AesPath path);
+bool Offered(Sha1Path path);
 
-// Caps the SHA-1 path: tests force each path with it, benchmarks run what a processor without
-// the SHA instructions would run. Sha1Path::ShaNi, the default, leaves the choice free.
+// Caps the paths: tests force each path with it, benchmarks run what a processor without
+// some instructions would run. The fastest path, the default, leaves the choice free. The
+// caps are atomic, so other threads see either the old or the new one.
+void LimitAesPath(AesPath ceiling);
 void LimitSha1Path(Sha1Path ceiling);
 
-// The path SHA-1 takes now: the fastest one offered within the cap, or the portable code when
-// the hardware paths are turned off.
+// The path taken now: the fastest one the processor offers within the cap.
+AesPath ActiveAesPath();
 Sha1Path ActiveSha1Path();
 
 #if NORVA_CRYPT_ACCEL
+
+// --- AccelAesNi.cpp: the AES instructions ---------------------------------------------------
 
 // Rijndael with 10, 12 or 14 rounds. `keys` is the expanded encryption key of 4 × (rounds + 1)
 // little-endian words, whose bytes are the round keys of FIPS 197 in order.
@@ -57,9 +49,11 @@ void AesDecryptBlock(const std::uint32_t* keys, int rounds, const std::uint8_t* 
 void AesEncryptChained(const std::uint32_t* keys, int rounds, const std::uint8_t* source,
                        std::uint8_t* destination, std::size_t count, const std::uint8_t* chain);
 
-// SHA-1 compression of `count` 64-byte blocks into the five chaining words, with the SHA
-// instructions, and with the message schedule in vector registers (SSSE3 or AVX2 code).
-void Sha1Compress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+// --- SHA-1 compression of `count` 64-byte blocks into the five chaining words -------------
+
+// AccelShaNi.cpp: the SHA instructions.
+void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+// AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp: the message schedule in vector registers.
 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 

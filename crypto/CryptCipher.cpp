@@ -526,7 +526,7 @@ void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::s
     assert(length == 16);
     (void)length;
 #if NORVA_CRYPT_ACCEL
-    if (CryptAccel::AesActive()) {
+    if (CryptAccel::ActiveAesPath() == CryptAccel::AesPath::AesNi) {
         CryptAccel::AesEncryptBlock(EncryptionKeys(), RoundCount,
                                     static_cast<const std::uint8_t*>(source),
                                     static_cast<std::uint8_t*>(destination));
@@ -539,7 +539,7 @@ void TCipher_Rijndael::EncodeBlock(const void* source, void* destination, std::s
 void TCipher_Rijndael::EncodeChainedBlocks(const std::uint8_t* source, std::uint8_t* destination,
                                            std::size_t count, const std::uint8_t* chain) {
 #if NORVA_CRYPT_ACCEL
-    if (CryptAccel::AesActive()) {
+    if (CryptAccel::ActiveAesPath() == CryptAccel::AesPath::AesNi) {
         CryptAccel::AesEncryptChained(EncryptionKeys(), RoundCount, source, destination, count,
                                       chain);
         return;
@@ -561,7 +561,7 @@ void TCipher_Rijndael::DecodeBlock(const void* source, void* destination, std::s
     assert(length == 16);
     (void)length;
 #if NORVA_CRYPT_ACCEL
-    if (CryptAccel::AesActive()) {
+    if (CryptAccel::ActiveAesPath() == CryptAccel::AesPath::AesNi) {
         CryptAccel::AesDecryptBlock(DecryptionKeys(), RoundCount,
                                     static_cast<const std::uint8_t*>(source),
                                     static_cast<std::uint8_t*>(destination));

@@ -1,8 +1,8 @@
 #include "crypto/CryptHash.h"
 
 #include "crypto/CryptAccel.h"
+#include "crypto/Sha1Rounds.h"
 
-#include <bit>
 #include <stdexcept>
 #include <utility>
 
@@ -27,50 +27,23 @@ void StoreWord32(std::uint8_t* bytes, std::uint32_t word) {
     std::memcpy(bytes, &word, 4);
 }
 
-// One step of the SHA compression. The five working words rotate their roles from step to
-// step, so the step number picks which array element plays a, b, c, d and e; with every
-// index a constant the compiler keeps the five words in registers.
+// One step of the SHA compression: the next word of the schedule, kept in a ring of sixteen
+// words, and the round on it.
 template <int Step, bool Rotate>
 inline __attribute__((always_inline)) void ShaStep(std::uint32_t (&v)[5], std::uint32_t (&w)[16]) {
-    constexpr int Shift = Step % 5;
-    constexpr int A = (5 - Shift) % 5;
-    constexpr int B = (6 - Shift) % 5;
-    constexpr int C = (7 - Shift) % 5;
-    constexpr int D = (8 - Shift) % 5;
-    constexpr int E = (9 - Shift) % 5;
-
     std::uint32_t word;
     if constexpr (Step < 16) {
         word = w[Step];
     } else {
         word = w[(Step - 3) & 15] ^ w[(Step - 8) & 15] ^ w[(Step - 14) & 15] ^ w[Step & 15];
         if constexpr (Rotate) {
-            word = std::rotl(word, 1);
+            word = Sha1Rounds::Rotl(word, 1);
         }
         w[Step & 15] = word;
     }
-
-    std::uint32_t f;
-    std::uint32_t k;
-    if constexpr (Step < 20) {
-        f = v[D] ^ (v[B] & (v[C] ^ v[D]));
-        k = 0x5A827999u;
-    } else if constexpr (Step < 40) {
-        f = v[B] ^ v[C] ^ v[D];
-        k = 0x6ED9EBA1u;
-    } else if constexpr (Step < 60) {
-        f = (v[B] & v[C]) + (v[D] & (v[B] ^ v[C]));
-        k = 0x8F1BBCDCu;
-    } else {
-        f = v[B] ^ v[C] ^ v[D];
-        k = 0xCA62C1D6u;
-    }
-    // Summed in the order the inputs become ready: `a` of this step comes last, which keeps
-    // the dependency chain from step to step short.
-    v[E] += k + word;
-    v[E] += f;
-    v[E] += std::rotl(v[A], 5);
-    v[B] = std::rotl(v[B], 30);
+    Sha1Rounds::Step<Step>(
+        v, [word](std::uint32_t & e)
+               __attribute__((always_inline)) { e += Sha1Rounds::Constant(Step) + word; });
 }
 
 template <bool Rotate, std::size_t... Steps>
@@ -344,7 +317,7 @@ void THash_SHA::TransformBlocks(const std::uint8_t* blocks, std::size_t count) {
     // The faster paths compute SHA-1 only; the original SHA stays on the portable code.
     switch (CryptAccel::ActiveSha1Path()) {
         case CryptAccel::Sha1Path::ShaNi:
-            CryptAccel::Sha1Compress(DigestWords.data(), blocks, count);
+            CryptAccel::Sha1CompressShaNi(DigestWords.data(), blocks, count);
             return;
         case CryptAccel::Sha1Path::Avx2:
             CryptAccel::Sha1CompressAvx2(DigestWords.data(), blocks, count);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "crypto/CryptCipher.h"
+#include "tests/crypto/CryptPaths.h"
 #include "tests/support/OpenSslReference.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VectorFile.h"
@@ -11,6 +13,9 @@ namespace {
 
 using testsupport::ToHex;
 namespace ref = testsupport::ref;
+
+// Every test here runs on each path Rijndael has.
+using CipherModes = testsupport::OnCryptPath;
 
 constexpr TCipherMode AllChainingModes[] = {cmCTSx, cmCBCx, cmCFB8, cmCFBx,
                                             cmOFB8, cmOFBx, cmCFS8, cmCFSx};
@@ -59,34 +64,36 @@ void ExpectCryptError(F&& action, const std::string& message) {
     }
 }
 
-TEST(Sp80038a, CbcAndCfb8Examples) {
-    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sp800-38a.txt")) {
-        SCOPED_TRACE(v.Source);
-        const TCipherMode mode = v.Text("mode") == "CBC" ? cmCBCx : cmCFB8;
-        auto cipher = NewCipher(v.Bytes("key"), mode, v.Bytes("iv"));
-        EXPECT_EQ(ToHex(Encode(*cipher, v.Bytes("plaintext"))), v.Text("ciphertext"));
-    }
-}
-
-TEST(CBCx, IsCbcOverWholeBlocksAndCfb8OverTheTail) {
+// Every key length; the long messages take many blocks in one call.
+TEST_P(CipherModes, CBCxIsCbcOverWholeBlocksAndCfb8OverTheTail) {
     std::mt19937 random(3838);
+    std::vector<std::size_t> lengths{255, 256, 4096, 4111, 65536 + 9};
     for (std::size_t length = 0; length <= 100; ++length) {
-        const std::string key = testsupport::RandomBytes(random, 32);
-        const std::string message = testsupport::RandomBytes(random, length);
-        auto cipher = NewCipher(key, cmCBCx);
-        const std::string vector = ref::Encrypt("AES-256-ECB", key, "", std::string(16, '\xFF'));
-        ASSERT_EQ(Vector(*cipher), vector);
+        lengths.push_back(length);
+    }
+    for (std::size_t keyLength : {16u, 24u, 32u}) {
+        for (std::size_t length : lengths) {
+            SCOPED_TRACE("key " + std::to_string(keyLength) + ", length " + std::to_string(length));
+            const std::string key = testsupport::RandomBytes(random, keyLength);
+            const std::string message = testsupport::RandomBytes(random, length);
+            auto cipher = NewCipher(key, cmCBCx);
+            const std::string vector =
+                ref::Encrypt(ref::AesName(keyLength, "ECB"), key, "", std::string(16, '\xFF'));
+            ASSERT_EQ(Vector(*cipher), vector);
 
-        const std::size_t whole = length / 16 * 16;
-        std::string expected = ref::Encrypt("AES-256-CBC", key, vector, message.substr(0, whole));
-        const std::string tailStart = whole == 0 ? vector : expected.substr(whole - 16);
-        expected += ref::Encrypt("AES-256-CFB8", key, tailStart, message.substr(whole));
+            const std::size_t whole = length / 16 * 16;
+            std::string expected =
+                ref::Encrypt(ref::AesName(keyLength, "CBC"), key, vector, message.substr(0, whole));
+            const std::string tailStart = whole == 0 ? vector : expected.substr(whole - 16);
+            expected += ref::Encrypt(ref::AesName(keyLength, "CFB8"), key, tailStart,
+                                     message.substr(whole));
 
-        ASSERT_EQ(ToHex(Encode(*cipher, message)), ToHex(expected)) << "length " << length;
-        EXPECT_EQ(cipher->State(), length % 16 == 0 ? StateEncoding : StatePadded);
-        std::string inPlace = message;
-        NewCipher(key, cmCBCx)->Encode(inPlace.data(), inPlace.data(), inPlace.size());
-        EXPECT_EQ(inPlace, expected) << "in place, length " << length;
+            ASSERT_EQ(ToHex(Encode(*cipher, message)), ToHex(expected));
+            EXPECT_EQ(cipher->State(), length % 16 == 0 ? StateEncoding : StatePadded);
+            std::string inPlace = message;
+            NewCipher(key, cmCBCx)->Encode(inPlace.data(), inPlace.data(), inPlace.size());
+            EXPECT_EQ(inPlace, expected) << "in place";
+        }
     }
 }
 
@@ -100,7 +107,7 @@ class FrameworkChainedRijndael : public TCipher_Rijndael {
     }
 };
 
-TEST(CBCx, FrameworkChainingMatchesTheCipherOwnChaining) {
+TEST_P(CipherModes, CBCxFrameworkChainingMatchesTheCipherOwnChaining) {
     std::mt19937 random(16);
     for (std::size_t length = 0; length <= 100; length += 7) {
         const std::string key = testsupport::RandomBytes(random, 32);
@@ -115,7 +122,7 @@ TEST(CBCx, FrameworkChainingMatchesTheCipherOwnChaining) {
     }
 }
 
-TEST(CBCx, ContinuesTheChainAcrossWholeBlockCallsAndClosesOnATail) {
+TEST_P(CipherModes, CBCxContinuesTheChainAcrossWholeBlockCallsAndClosesOnATail) {
     std::mt19937 random(35);
     const std::string key = testsupport::RandomBytes(random, 32);
     const std::string message = testsupport::RandomBytes(random, 35);
@@ -132,7 +139,7 @@ TEST(CBCx, ContinuesTheChainAcrossWholeBlockCallsAndClosesOnATail) {
                      "Cipher has already been padded, cannot process message");
 }
 
-TEST(BlockFeedbackModes, CfbxAndOfbxAreStandardCfbAndOfb) {
+TEST_P(CipherModes, BlockFeedbackModesCfbxAndOfbxAreStandardCfbAndOfb) {
     std::mt19937 random(128);
     for (std::size_t length : {0, 1, 15, 16, 17, 48, 99}) {
         const std::string key = testsupport::RandomBytes(random, 32);
@@ -145,7 +152,7 @@ TEST(BlockFeedbackModes, CfbxAndOfbxAreStandardCfbAndOfb) {
     }
 }
 
-TEST(BlockFeedbackModes, SplittingTheMessageChangesNothing) {
+TEST_P(CipherModes, BlockFeedbackModesSplittingTheMessageChangesNothing) {
     std::mt19937 random(1234);
     for (TCipherMode mode : {cmCFBx, cmOFBx, cmCFSx}) {
         for (int round = 0; round < 20; ++round) {
@@ -205,7 +212,7 @@ std::string ReferenceEncode(TCipherMode mode, const std::string& key, const std:
     return out;
 }
 
-TEST(ByteModes, FollowTheirRegisterRules) {
+TEST_P(CipherModes, ByteModesFollowTheirRegisterRules) {
     std::mt19937 random(8);
     for (TCipherMode mode : {cmCFB8, cmOFB8, cmCFS8, cmCTSx, cmCFSx}) {
         for (std::size_t length : {0, 1, 16, 21, 40}) {
@@ -218,7 +225,7 @@ TEST(ByteModes, FollowTheirRegisterRules) {
     }
 }
 
-TEST(ECBx, EncryptsBlocksAndRefusesARemainder) {
+TEST_P(CipherModes, ECBxEncryptsBlocksAndRefusesARemainder) {
     std::mt19937 random(20);
     const std::string key = testsupport::RandomBytes(random, 24);
     const std::string message = testsupport::RandomBytes(random, 48);
@@ -234,7 +241,7 @@ TEST(ECBx, EncryptsBlocksAndRefusesARemainder) {
     EXPECT_EQ(cipher->State(), StatePadded);
 }
 
-TEST(Finish, RestartsTheMessageFromTheInitialVectorInEveryMode) {
+TEST_P(CipherModes, FinishRestartsTheMessageFromTheInitialVectorInEveryMode) {
     std::mt19937 random(55);
     for (TCipherMode mode : AllChainingModes) {
         for (std::size_t length : {32, 37}) {
@@ -250,7 +257,7 @@ TEST(Finish, RestartsTheMessageFromTheInitialVectorInEveryMode) {
     }
 }
 
-TEST(Init, DerivesOrCompletesTheInitialVector) {
+TEST_P(CipherModes, InitDerivesOrCompletesTheInitialVector) {
     const std::string key(32, '\x07');
     auto cipher = NewCipher(key, cmCBCx);
     const std::string encryptedFiller =
@@ -264,7 +271,7 @@ TEST(Init, DerivesOrCompletesTheInitialVector) {
     EXPECT_EQ(Feedback(*cipher), Vector(*cipher));
 }
 
-TEST(Init, RefusesOversizedKeyAndVectorAndLeavesTheCipherUnusable) {
+TEST_P(CipherModes, InitRefusesOversizedKeyAndVectorAndLeavesTheCipherUnusable) {
     auto cipher = NewCipher(std::string(32, 'k'), cmCBCx);
     ExpectCryptError([&] { cipher->Init(std::string(33, 'k'), "", 0xFF); },
                      "Keymaterial is too large for use (Security Issue)");
@@ -278,7 +285,7 @@ TEST(Init, RefusesOversizedKeyAndVectorAndLeavesTheCipherUnusable) {
     EXPECT_EQ(cipher->State(), StateNew);
 }
 
-TEST(Init, StartsABlockFeedbackModeWithoutALeftOverKeyStream) {
+TEST_P(CipherModes, InitStartsABlockFeedbackModeWithoutALeftOverKeyStream) {
     const std::string key(32, 'k');
     const std::string message = "a message of thirty-three bytes!!";
     auto cipher = NewCipher(key, cmCFBx);
@@ -291,7 +298,7 @@ TEST(Init, StartsABlockFeedbackModeWithoutALeftOverKeyStream) {
 // Where SetMode and Finish lead from each state. Steps: i = Init, e = 32 bytes (the message
 // stays open), p = 35 bytes (closed by its tail), f = Finish; all in cmCBCx. A cipher without
 // a key stays closed: finishing it must not open it for encryption under a wiped schedule.
-TEST(CipherState, SetModeAndFinishTransitions) {
+TEST_P(CipherModes, CipherStateSetModeAndFinishTransitions) {
     enum Action { OtherMode, SameMode, Finish };
     struct Row {
         const char* steps;
@@ -334,7 +341,7 @@ TEST(CipherState, SetModeAndFinishTransitions) {
     }
 }
 
-TEST(CipherState, EncodeBeforeInitAndNoDefaultClassAreRefused) {
+TEST_P(CipherModes, CipherStateEncodeBeforeInitAndNoDefaultClassAreRefused) {
     auto cipher = TCipher_Rijndael::ClassRef()->Create();
     EXPECT_EQ(cipher->Mode(), cmCTSx);
     EXPECT_EQ(cipher->State(), StateNew);
@@ -344,5 +351,8 @@ TEST(CipherState, EncodeBeforeInitAndNoDefaultClassAreRefused) {
     EXPECT_EQ(CipherModeName(cmECBx), "cmECBx");
     EXPECT_EQ(CipherModeName(cmCTSx), "cmCTSx");
 }
+
+INSTANTIATE_TEST_SUITE_P(, CipherModes, testing::ValuesIn(testsupport::AesPaths()),
+                         testsupport::CryptPathName);
 
 }  // namespace

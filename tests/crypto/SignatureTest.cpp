@@ -23,41 +23,6 @@ const TFormatClass* Mime64() {
     return TFormat_MIME64::ClassRef();
 }
 
-TEST(SignatureVectors, EveryIntermediateValue) {
-    const auto vectors = testsupport::ReadVectors(NORVA_TEST_DATA, "signature-vectors.txt");
-    ASSERT_GE(vectors.size(), 9u);
-    for (const auto& v : vectors) {
-        SCOPED_TRACE(v.Source);
-        const std::string licence = v.Has("licence") ? v.Text("licence") : v.Bytes("licence-hex");
-        const std::string message = v.Bytes("message");
-
-        const std::string seed = THash_SHA1::ClassRef()->HashText(licence, Mime64());
-        EXPECT_EQ(seed, v.Text("seed"));
-        const std::string key =
-            THash_SHA1::ClassRef()->DeriveKey(DevicePassword, seed, 32, nullptr, 1);
-        EXPECT_EQ(ToHex(key), v.Text("key"));
-
-        TCipher_Rijndael cipher;
-        cipher.SetMode(cmCBCx);
-        cipher.Init(key, "", 0xFF);
-        EXPECT_EQ(cipher.Rounds(), 14);
-        EXPECT_EQ(ToHex({reinterpret_cast<const char*>(cipher.Vector().data()), 16}),
-                  v.Text("vector"));
-        std::string encrypted(message.size(), '\0');
-        cipher.Encode(message.data(), encrypted.data(), message.size());
-        EXPECT_EQ(ToHex(encrypted), v.Text("ciphertext"));
-        const std::string text = Mime64()->Encode(encrypted);
-        EXPECT_EQ(text, v.Text("text"));
-        EXPECT_EQ(THash_SHA1::ClassRef()->HashText(text, Mime64()), v.Text("signature"));
-
-        TCipher signer;
-        signer.Setup("", licence);
-        EXPECT_EQ(signer.SeedText(), v.Text("seed"));
-        EXPECT_EQ(signer.EncryptText(message), v.Text("text"));
-        EXPECT_EQ(signer.SignText(message), v.Text("signature"));
-    }
-}
-
 TEST(TCipher, RepeatedSigningGivesTheSameSignature) {
     TCipher signer;
     signer.Setup("", "NRVG-8D 41873 / Bahnfunk Messdienst Nord");

@@ -1,0 +1,265 @@
+// Every path of the cryptography, the portable code and each instruction set, through the same
+// known answers and the same comparison with OpenSSL. Each path is a test case of its own; a
+// path the processor lacks is reported as skipped.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "crypto/Cipher.h"
+#include "crypto/CryptAccel.h"
+#include "crypto/CryptCipher.h"
+#include "crypto/CryptFmt.h"
+#include "crypto/CryptHash.h"
+#include "tests/crypto/CryptPaths.h"
+#include "tests/support/OpenSslReference.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VectorFile.h"
+
+namespace {
+
+using testsupport::ToHex;
+namespace ref = testsupport::ref;
+
+using EveryPath = testsupport::OnCryptPath;
+
+constexpr std::string_view DevicePassword = "Vq3TwKe8RmZpa1YdhN6uGc0LsXjBf5oQ2iMtDn7E";
+
+const TFormatClass* Mime64() {
+    return TFormat_MIME64::ClassRef();
+}
+
+std::string Repeat(const std::string& text, std::size_t times) {
+    std::string message;
+    message.reserve(text.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        message += text;
+    }
+    return message;
+}
+
+std::string DigestInPieces(const THashClass* hashClass, std::string_view message,
+                           std::size_t pieceSize) {
+    const auto hash = hashClass->Create();
+    hash->Init();
+    for (std::size_t i = 0; i < message.size(); i += pieceSize) {
+        hash->Update(message.substr(i, pieceSize));
+    }
+    hash->Finish();
+    return ToHex(hash->DigestText(nullptr));
+}
+
+// --- Known answers --------------------------------------------------------------------------
+
+// The original SHA has no fast path of its own: its answer shows it does not take SHA-1's.
+TEST_P(EveryPath, Sha1Fips180InPiecesOfEverySize) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sha1-fips180.txt")) {
+        SCOPED_TRACE(v.Source);
+        const std::string message = Repeat(v.Text("text"), std::stoul(v.Text("repeat")));
+        for (std::size_t piece : {message.size() + 1, std::size_t{1}, std::size_t{63},
+                                  std::size_t{64}, std::size_t{65}}) {
+            EXPECT_EQ(DigestInPieces(THash_SHA1::ClassRef(), message, piece), v.Text("sha1"))
+                << "pieces of " << piece;
+        }
+        if (v.Has("sha0")) {
+            EXPECT_EQ(DigestInPieces(THash_SHA::ClassRef(), message, message.size() + 1),
+                      v.Text("sha0"));
+        }
+    }
+}
+
+TEST_P(EveryPath, RijndaelFips197EncryptsAndDecryptsInPlaceAndApart) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "aes-fips197.txt")) {
+        SCOPED_TRACE(v.Source);
+        TCipher_Rijndael cipher;
+        cipher.Init(v.Bytes("key"), "", 0);
+        EXPECT_EQ(cipher.Rounds(), std::stoi(v.Text("rounds")));
+        const std::string plain = v.Bytes("plaintext");
+        std::string out(16, '\0');
+        cipher.EncodeBlock(plain.data(), out.data(), 16);
+        EXPECT_EQ(ToHex(out), v.Text("ciphertext"));
+        cipher.DecodeBlock(out.data(), out.data(), 16);
+        EXPECT_EQ(ToHex(out), v.Text("plaintext"));
+        cipher.EncodeBlock(out.data(), out.data(), 16);
+        EXPECT_EQ(ToHex(out), v.Text("ciphertext"));
+    }
+}
+
+TEST_P(EveryPath, Sp80038aCbcAndCfb8) {
+    for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sp800-38a.txt")) {
+        SCOPED_TRACE(v.Source);
+        TCipher_Rijndael cipher;
+        cipher.SetMode(v.Text("mode") == "CBC" ? cmCBCx : cmCFB8);
+        cipher.Init(v.Bytes("key"), v.Bytes("iv"), 0xFF);
+        const std::string plain = v.Bytes("plaintext");
+        std::string out(plain.size(), '\0');
+        cipher.Encode(plain.data(), out.data(), plain.size());
+        EXPECT_EQ(ToHex(out), v.Text("ciphertext"));
+    }
+}
+
+TEST_P(EveryPath, SignatureVectorsWithEveryIntermediateValue) {
+    const auto vectors = testsupport::ReadVectors(NORVA_TEST_DATA, "signature-vectors.txt");
+    ASSERT_GE(vectors.size(), 9u);
+    for (const auto& v : vectors) {
+        SCOPED_TRACE(v.Source);
+        const std::string licence = v.Has("licence") ? v.Text("licence") : v.Bytes("licence-hex");
+        const std::string message = v.Bytes("message");
+
+        const std::string seed = THash_SHA1::ClassRef()->HashText(licence, Mime64());
+        EXPECT_EQ(seed, v.Text("seed"));
+        const std::string key =
+            THash_SHA1::ClassRef()->DeriveKey(DevicePassword, seed, 32, nullptr, 1);
+        EXPECT_EQ(ToHex(key), v.Text("key"));
+
+        TCipher_Rijndael cipher;
+        cipher.SetMode(cmCBCx);
+        cipher.Init(key, "", 0xFF);
+        EXPECT_EQ(cipher.Rounds(), 14);
+        EXPECT_EQ(ToHex({reinterpret_cast<const char*>(cipher.Vector().data()), 16}),
+                  v.Text("vector"));
+        std::string encrypted(message.size(), '\0');
+        cipher.Encode(message.data(), encrypted.data(), message.size());
+        EXPECT_EQ(ToHex(encrypted), v.Text("ciphertext"));
+        const std::string text = Mime64()->Encode(encrypted);
+        EXPECT_EQ(text, v.Text("text"));
+        EXPECT_EQ(THash_SHA1::ClassRef()->HashText(text, Mime64()), v.Text("signature"));
+
+        TCipher signer;
+        signer.Setup("", licence);
+        EXPECT_EQ(signer.SeedText(), v.Text("seed"));
+        EXPECT_EQ(signer.EncryptText(message), v.Text("text"));
+        EXPECT_EQ(signer.SignText(message), v.Text("signature"));
+    }
+}
+
+// --- Against OpenSSL ------------------------------------------------------------------------
+
+// Pieces of up to 300 bytes hand over zero to four whole blocks at a time; the long messages
+// go in one piece of many blocks.
+TEST_P(EveryPath, Sha1MatchesOpenSslForEveryLengthInRandomPieces) {
+    std::mt19937 random(2003);
+    const auto hash = THash_SHA1::ClassRef()->Create();
+    const auto digest = [&](const std::string& message, std::size_t largestPiece) {
+        hash->Init();
+        for (std::size_t i = 0; i < message.size();) {
+            const std::size_t piece =
+                std::min<std::size_t>(random() % (largestPiece + 1), message.size() - i);
+            hash->Update(message.data() + i, piece);
+            i += piece;
+        }
+        hash->Finish();
+        return ToHex(hash->DigestText(nullptr));
+    };
+    for (std::size_t length = 0; length <= 2000; ++length) {
+        const std::string message = testsupport::RandomBytes(random, length);
+        ASSERT_EQ(digest(message, 300), ToHex(ref::Sha1(message))) << "length " << length;
+    }
+    for (std::size_t length : {std::size_t{1} << 20, (std::size_t{1} << 20) + 64 + 55}) {
+        const std::string message = testsupport::RandomBytes(random, length);
+        EXPECT_EQ(digest(message, length), ToHex(ref::Sha1(message))) << "length " << length;
+    }
+}
+
+// A single piece of 2^25 bytes or more is counted with a surplus in the high word of the bit
+// counter. Signed logs of that size depend on it, so the surplus must stay on every path.
+TEST_P(EveryPath, Sha1OfOnePieceOf32MiBKeepsTheCounterSurplus) {
+    const std::string message(std::size_t{1} << 25, '\x79');
+    const auto hash = THash_SHA1::ClassRef()->Create();
+    hash->Init();
+    hash->Update(message);
+    const TCryptHash::TBitCount expectedBits{1u << 28, 1, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(hash->BitCount(), expectedBits);
+    hash->Finish();
+    EXPECT_EQ(ToHex(hash->DigestText(nullptr)), "425dea50a7ace5cc42bee84154c5f05d11c0d638");
+
+    hash->Init();
+    hash->Update(message.data(), message.size() / 2);
+    hash->Update(message.data() + message.size() / 2, message.size() / 2);
+    hash->Finish();
+    EXPECT_EQ(ToHex(hash->DigestText(nullptr)), "5f1e8939abed70889088d37c20544079f67b2095");
+    EXPECT_EQ(hash->DigestText(nullptr), ref::Sha1(message));
+}
+
+TEST_P(EveryPath, RijndaelOfEveryKeyLengthIsAesWithTheZeroExtendedKey) {
+    std::mt19937 random(197);
+    TCipher_Rijndael cipher;
+    for (std::size_t keyLength = 0; keyLength <= 32; ++keyLength) {
+        SCOPED_TRACE("key length " + std::to_string(keyLength));
+        const std::string key = testsupport::RandomBytes(random, keyLength);
+        cipher.Init(key, "", 0);
+        EXPECT_EQ(cipher.Rounds(), keyLength <= 16 ? 10 : keyLength <= 24 ? 12 : 14);
+        const std::string blocks = testsupport::RandomBytes(random, 16 * 16);
+        const std::string expected =
+            ref::Encrypt(ref::AesName(keyLength, "ECB"), ref::ZeroExtendedKey(key), "", blocks);
+        std::string encrypted(blocks.size(), '\0');
+        std::string decrypted = expected;
+        for (std::size_t i = 0; i < blocks.size(); i += 16) {
+            cipher.EncodeBlock(&blocks[i], &encrypted[i], 16);
+            cipher.DecodeBlock(&decrypted[i], &decrypted[i], 16);
+        }
+        EXPECT_EQ(ToHex(encrypted), ToHex(expected));
+        EXPECT_EQ(ToHex(decrypted), ToHex(blocks));
+    }
+}
+
+// The whole chain of the signature rebuilt from OpenSSL's pieces: AES-256 in CBC from the
+// encrypted filler block with an 8-bit CFB tail, base64, SHA-1, base64. Also for a text handed
+// over to be encrypted in its own storage, which is left empty.
+TEST_P(EveryPath, SignatureMatchesOpenSslAlsoEncryptedInPlace) {
+    const auto vector = testsupport::ReadVectors(NORVA_TEST_DATA, "signature-vectors.txt").front();
+    const std::string key = vector.Bytes("key");
+    const std::string chain = vector.Bytes("vector");
+    TCipher signer;
+    signer.Setup("", vector.Text("licence"));
+    std::mt19937 random(2004);
+    for (std::size_t length : {0u, 5u, 16u, 40u, 1000u, 1u << 16, (1u << 18) + 13}) {
+        SCOPED_TRACE("length " + std::to_string(length));
+        const std::string text = testsupport::RandomBytes(random, length);
+        const std::size_t whole = length / 16 * 16;
+        std::string encrypted = ref::Encrypt("AES-256-CBC", key, chain, text.substr(0, whole));
+        const std::string tailChain = whole == 0 ? chain : encrypted.substr(whole - 16);
+        encrypted += ref::Encrypt("AES-256-CFB8", key, tailChain, text.substr(whole));
+        const std::string expected = ref::Base64(ref::Sha1(ref::Base64(encrypted)));
+
+        EXPECT_EQ(signer.SignText(text), expected);
+        std::string handed = text;
+        EXPECT_EQ(signer.SignText(std::move(handed)), expected);
+        EXPECT_TRUE(handed.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, EveryPath, testing::ValuesIn(testsupport::EveryCryptPath()),
+                         testsupport::CryptPathName);
+
+// --- The choice of path -----------------------------------------------------------------------
+
+using CryptAccel::AesPath;
+using CryptAccel::Sha1Path;
+
+TEST(CryptAccel, TheChoiceStaysWithinTheCapAndWhatTheProcessorOffers) {
+    EXPECT_TRUE(CryptAccel::Offered(AesPath::Portable));
+    EXPECT_TRUE(CryptAccel::Offered(Sha1Path::Portable));
+    EXPECT_EQ(CryptAccel::ActiveAesPath(),
+              CryptAccel::Offered(AesPath::AesNi) ? AesPath::AesNi : AesPath::Portable);
+    CryptAccel::LimitAesPath(AesPath::Portable);
+    EXPECT_EQ(CryptAccel::ActiveAesPath(), AesPath::Portable);
+    CryptAccel::LimitAesPath(AesPath::AesNi);
+
+    for (Sha1Path cap : {Sha1Path::Portable, Sha1Path::Ssse3, Sha1Path::Avx2, Sha1Path::ShaNi}) {
+        SCOPED_TRACE(static_cast<int>(cap));
+        CryptAccel::LimitSha1Path(cap);
+        // The fastest path offered at or below the cap.
+        Sha1Path expected = cap;
+        while (!CryptAccel::Offered(expected)) {
+            expected = static_cast<Sha1Path>(static_cast<int>(expected) - 1);
+        }
+        EXPECT_EQ(CryptAccel::ActiveSha1Path(), expected);
+    }
+    CryptAccel::LimitSha1Path(Sha1Path::ShaNi);
+}
+
+}  // namespace
