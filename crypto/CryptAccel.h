@@ -53,7 +53,8 @@ void AesEncryptChained(const std::uint32_t* keys, int rounds, const std::uint8_t
 
 // AccelShaNi.cpp: the SHA instructions.
 void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
-// AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp: the message schedule in vector registers.
+// AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp: the message schedule in vector registers. Both wipe
+// the schedule before they return.
 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 

@@ -41,9 +41,7 @@ inline __attribute__((always_inline)) void ShaStep(std::uint32_t (&v)[5], std::u
         }
         w[Step & 15] = word;
     }
-    Sha1Rounds::Step<Step>(
-        v, [word](std::uint32_t & e)
-               __attribute__((always_inline)) { e += Sha1Rounds::Constant(Step) + word; });
+    Sha1Rounds::Step<Step>(v, [word](std::uint32_t& e) { e += Sha1Rounds::Constant(Step) + word; });
 }
 
 template <bool Rotate, std::size_t... Steps>

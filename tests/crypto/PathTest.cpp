@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -233,6 +234,89 @@ TEST_P(EveryPath, SignatureMatchesOpenSslAlsoEncryptedInPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, EveryPath, testing::ValuesIn(testsupport::EveryCryptPath()),
+                         testsupport::CryptPathName);
+
+// --- Nothing of the message stays behind the vector schedule --------------------------------
+
+using VectorSchedule = testsupport::OnCryptPath;
+
+// The schedule of one block as the vector paths hold it, four words at a time: W and W + K.
+// Computed into the heap, so that this computation leaves nothing on the stack itself.
+std::vector<std::string> SchedulePieces(const std::string& block) {
+    std::vector<std::uint32_t> w(80);
+    for (std::size_t t = 0; t < 80; ++t) {
+        if (t < 16) {
+            std::uint32_t word;
+            std::memcpy(&word, &block[4 * t], 4);
+            w[t] = SwapBytes32(word);
+        } else {
+            const std::uint32_t x = w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16];
+            w[t] = (x << 1) | (x >> 31);
+        }
+    }
+    std::vector<std::string> pieces;
+    for (std::size_t group = 0; group < 20; ++group) {
+        const std::uint32_t k = group < 5    ? 0x5A827999u
+                                : group < 10 ? 0x6ED9EBA1u
+                                : group < 15 ? 0x8F1BBCDCu
+                                             : 0xCA62C1D6u;
+        std::string plain(16, '\0');
+        std::string withConstant(16, '\0');
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::uint32_t word = w[4 * group + i];
+            const std::uint32_t sum = word + k;
+            std::memcpy(&plain[4 * i], &word, 4);
+            std::memcpy(&withConstant[4 * i], &sum, 4);
+        }
+        pieces.push_back(plain);
+        pieces.push_back(withConstant);
+    }
+    return pieces;
+}
+
+constexpr std::size_t ProbeSize = 64 * 1024;
+
+// How many of the pieces the stack below the caller still holds, where the frames of the
+// functions it called were.
+[[gnu::noinline]] std::size_t PiecesLeftBelow(const std::vector<std::string>& pieces) {
+    char below[ProbeSize];
+    // The array is read without having been written: its bytes are what earlier calls left.
+    __asm__ __volatile__("" : : "r"(below) : "memory");
+    const std::string_view stack(below, sizeof(below));
+    return static_cast<std::size_t>(std::count_if(
+        pieces.begin(), pieces.end(),
+        [stack](const std::string& piece) { return stack.find(piece) != stack.npos; }));
+}
+
+[[gnu::noinline]] void ClearBelow() {
+    char below[ProbeSize];
+    std::memset(below, 0, sizeof(below));
+    __asm__ __volatile__("" : : "r"(below) : "memory");
+}
+
+TEST_P(VectorSchedule, IsWipedFromTheStackBeforeTheCompressionReturns) {
+    std::mt19937 random(2005);
+    const std::string block = testsupport::RandomBytes(random, 64);
+    const std::vector<std::string> pieces = SchedulePieces(block);
+    const auto hash = THash_SHA1::ClassRef()->Create();
+    hash->Init();
+    ClearBelow();
+    ASSERT_EQ(PiecesLeftBelow(pieces), 0u);
+    hash->Update(block);  // exactly one whole block: compressed at once, not buffered
+    EXPECT_EQ(PiecesLeftBelow(pieces), 0u);
+    hash->Finish();
+    EXPECT_EQ(hash->DigestText(nullptr), ref::Sha1(block));
+}
+
+std::vector<testsupport::CryptPath> VectorSchedulePaths() {
+    std::vector<testsupport::CryptPath> paths = testsupport::Sha1Paths();
+    std::erase_if(paths, [](const testsupport::CryptPath& path) {
+        return path.Sha1 != CryptAccel::Sha1Path::Ssse3 && path.Sha1 != CryptAccel::Sha1Path::Avx2;
+    });
+    return paths;
+}
+
+INSTANTIATE_TEST_SUITE_P(, VectorSchedule, testing::ValuesIn(VectorSchedulePaths()),
                          testsupport::CryptPathName);
 
 // --- The choice of path -----------------------------------------------------------------------
