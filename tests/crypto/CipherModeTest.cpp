@@ -218,8 +218,11 @@ TEST_P(CipherModes, ByteModesFollowTheirRegisterRules) {
         for (std::size_t length : {0, 1, 16, 21, 40}) {
             const std::string key = testsupport::RandomBytes(random, 32);
             const std::string message = testsupport::RandomBytes(random, length);
-            EXPECT_EQ(ToHex(Encode(*NewCipher(key, mode), message)),
-                      ToHex(ReferenceEncode(mode, key, message)))
+            auto cipher = NewCipher(key, mode);
+            EXPECT_EQ(ToHex(Encode(*cipher, message)), ToHex(ReferenceEncode(mode, key, message)))
+                << CipherModeName(mode) << " length " << length;
+            const bool closed = mode == cmCTSx && length % 16 != 0;
+            EXPECT_EQ(cipher->State(), closed ? StatePadded : StateEncoding)
                 << CipherModeName(mode) << " length " << length;
         }
     }

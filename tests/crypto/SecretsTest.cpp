@@ -81,7 +81,7 @@ TEST(Secrets, WipeTextClearsTheSpareCapacity) {
     std::string text = Password;
     text.resize(4);
     std::vector<TReleasedMemoryWatch::TSecret> secrets = {
-        {"spare capacity", Password.substr(4, 16)}};
+        {"spare capacity", Password.substr(8, 16)}};
     TReleasedMemoryWatch watch(std::move(secrets));
     WipeText(text);
     EXPECT_EQ(text, "");
