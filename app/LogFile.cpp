@@ -1,11 +1,14 @@
 #include "app/LogFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <memory>
-#include <system_error>
 
 #include "app/Errors.h"
 #include "data/Utilities.h"
@@ -53,43 +56,95 @@ std::vector<std::string> SplitLogLines(std::string_view text) {
 
 namespace {
 
+// A log read from a pipe has no size to check beforehand; the largest logs a device writes
+// stay far below this.
+constexpr size_t MaxPipeBytes = size_t{1} << 30;
+
 struct TFileBytes {
     std::unique_ptr<char[]> Bytes;
     size_t Size = 0;
 };
 
+// Closes a file descriptor on every way out.
+class TFileDescriptor {
+  public:
+    explicit TFileDescriptor(int fd) : Fd_(fd) {}
+    ~TFileDescriptor() {
+        if (Fd_ >= 0) {
+            ::close(Fd_);
+        }
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return Fd_; }
+
+  private:
+    int Fd_;
+};
+
+// Reads what is there, up to `size` bytes; 0 at the end.
+size_t ReadSome(int fd, char* into, size_t size, const std::filesystem::path& path) {
+    while (true) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            throw EFOpenError(path.string());
+        }
+    }
+}
+
+// Regular files and pipes (a FIFO, standard input, process substitution) hold a log; a
+// device such as /dev/zero never ends, a terminal waits for typing, a socket is no file.
+bool IsReadableKind(mode_t mode) {
+    return S_ISREG(mode) || S_ISFIFO(mode);
+}
+
 // Reads the file into one buffer of its size, left uninitialised: a buffer that doubles
 // while it grows holds two copies at the end, and zero-filling first is a wasted pass over
-// a large log. A file that grows meanwhile is read to its new end.
+// a large log. A file that grows meanwhile is read to its new end. A pipe is read to its end,
+// up to MaxPipeBytes.
 TFileBytes ReadWholeFile(const std::filesystem::path& path) {
-    // Only regular files: a directory opens as a stream and fails to read later, a device
-    // such as /dev/zero never ends and a pipe may block for ever.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    // Looked at before opening: opening a device can have effects of its own.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !IsReadableKind(info.st_mode)) {
         throw EFOpenError(path.string());
     }
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in.is_open()) {
+    // Without O_NONBLOCK, opening a FIFO nobody writes to would wait for ever; with it, such a
+    // FIFO reads as empty. Reads themselves block again, so a slow writer is waited for.
+    const TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !IsReadableKind(info.st_mode) ||
+        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK) != 0) {
         throw EFOpenError(path.string());
     }
-    const std::uintmax_t expected = std::filesystem::file_size(path, ec);
+    const bool pipe = S_ISFIFO(info.st_mode);
     TFileBytes file;
-    size_t capacity = ec ? 0 : static_cast<size_t>(expected);
+    size_t capacity = pipe ? size_t{1} << 16 : static_cast<size_t>(info.st_size);
     file.Bytes = std::make_unique_for_overwrite<char[]>(capacity);
     while (true) {
-        in.read(file.Bytes.get() + file.Size, static_cast<std::streamsize>(capacity - file.Size));
-        file.Size += static_cast<size_t>(in.gcount());
-        if (!in || in.peek() == std::ifstream::traits_type::eof()) {
+        if (file.Size == capacity) {
+            // Full: one byte more tells whether the file goes on.
+            char next = 0;
+            if (ReadSome(fd.Get(), &next, 1, path) == 0) {
+                break;
+            }
+            if (pipe && capacity >= MaxPipeBytes) {
+                throw EFOpenError(path.string());
+            }
+            capacity = std::max<size_t>(2 * capacity, size_t{1} << 16);
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+            std::memcpy(larger.get(), file.Bytes.get(), file.Size);
+            file.Bytes = std::move(larger);
+            file.Bytes[file.Size++] = next;
+            continue;
+        }
+        const size_t got =
+            ReadSome(fd.Get(), file.Bytes.get() + file.Size, capacity - file.Size, path);
+        if (got == 0) {
             break;
         }
-        capacity = std::max<size_t>(2 * capacity, size_t{1} << 16);
-        auto larger = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(larger.get(), file.Bytes.get(), file.Size);
-        file.Bytes = std::move(larger);
-    }
-    if (in.bad()) {
-        throw EFOpenError(path.string());
+        file.Size += got;
     }
     return file;
 }

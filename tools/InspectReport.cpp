@@ -1,44 +1,13 @@
 #include "tools/InspectReport.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include <QString>
+
 #include "app/CellCsv.h"
-#include "app/Cp1252.h"
-#include "app/LogLoader.h"
-#include "charts/CellTextLines.h"
-#include "tools/HeadlessView.h"
 
 namespace {
-
-std::vector<std::string> SplitAtLineBreaks(const std::string& text) {
-    std::vector<std::string> lines;
-    if (text.empty()) {
-        return lines;
-    }
-    size_t start = 0;
-    while (true) {
-        const size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-}
-
-TDirectionReport MakeDirectionReport(const TDirectionSlot& slot, int index,
-                                     const THeadlessView& view) {
-    TDirectionReport report;
-    report.Index = index;
-    report.HasData = slot.HasData;
-    report.Levels = slot.Levels;
-    report.Time = slot.Measurement->Timestamp;
-    report.Selector = view.Placements[index];
-    report.CurrentCell = Cp1252ToUtf8(ServingCellLine(*slot.Measurement));
-    report.Neighbors = SplitAtLineBreaks(Cp1252ToUtf8(NeighborLines(*slot.Measurement)));
-    return report;
-}
 
 void WriteJsonString(std::ostream& out, const std::string& utf8) {
     out << '"';
@@ -163,24 +132,6 @@ std::string VerdictLine(const TFileReport& r) {
 
 }  // namespace
 
-TFileReport MakeFileReport(const std::string& file, const std::optional<std::string>& error,
-                           const TLogLoader& loader, const THeadlessView& view) {
-    TFileReport report;
-    report.File = file;
-    report.Error = error;
-    report.State = loader.State();
-    report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
-    report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
-    report.Verdict = loader.Verdict();
-    if (loader.SelectedDirection() >= 0) {
-        report.Selected = loader.SelectedDirection();
-    }
-    for (int d = 0; d < DirectionCount; ++d) {
-        report.Directions[d] = MakeDirectionReport(loader.DirectionSlots()[d], d, view);
-    }
-    return report;
-}
-
 TExitStatus ExitStatusOf(const TFileReport& report) {
     if (report.Error) {
         return TExitStatus::LoadError;
@@ -192,7 +143,7 @@ TExitStatus ExitStatusOf(const TFileReport& report) {
 }
 
 void WriteSummary(std::ostream& out, const TFileReport& r) {
-    out << r.File << '\n';
+    out << HumanPathText(r.Path) << '\n';
     out << "  signature:        " << VerdictLine(r) << '\n';
     out << "  software version: " << r.State.SoftwareVersion << '\n';
     out << "  offset, angle:    " << r.State.Offset << " deg, " << r.State.Angle << " deg\n";
@@ -211,7 +162,7 @@ void WriteSummary(std::ostream& out, const TFileReport& r) {
 }
 
 void WriteBatchLine(std::ostream& out, const TFileReport& r) {
-    out << r.File << ": ";
+    out << HumanPathText(r.Path) << ": ";
     if (r.Error) {
         out << "error: " << *r.Error << '\n';
     } else if (r.Verdict) {
@@ -222,24 +173,43 @@ void WriteBatchLine(std::ostream& out, const TFileReport& r) {
     }
 }
 
-void TBatchCounts::Add(const TFileReport& report) {
-    ++Files;
-    if (report.Error) {
-        ++Errors;
-    } else if (!report.Verdict) {
-        ++NotChecked;
-    } else if (*report.Verdict == TSignatureVerdict::Valid) {
-        ++Ok;
-    } else if (*report.Verdict == TSignatureVerdict::NotValid) {
-        ++NotValid;
-    } else {
-        ++NotInterpretable;
+std::string HumanPathText(const std::filesystem::path& path) {
+    const std::string& bytes = path.native();
+    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const bool plainUtf8 = text.toUtf8().toStdString() == bytes;
+    const bool printable = std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '"';
+    });
+    if (plainUtf8 && printable) {
+        return bytes;
     }
-}
-
-std::string TBatchCounts::Text() const {
-    return std::to_string(Files) + (Files == 1 ? " file: " : " files: ") + std::to_string(Ok) +
-           " OK, " + std::to_string(NotValid) + " NOT VALID, " + std::to_string(NotInterpretable) +
-           " could not be interpreted, " + std::to_string(NotChecked) + " not checked, " +
-           std::to_string(Errors) + (Errors == 1 ? " error" : " errors");
+    std::string quoted = "\"";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const size_t length = c < 0x80 ? 1 : c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc0 ? 2 : 0;
+        const std::string sequence = length > 1 ? bytes.substr(i, length) : std::string();
+        if (length > 1 && sequence.size() == length &&
+            QString::fromUtf8(sequence.data(), static_cast<qsizetype>(length)).toUtf8() ==
+                QByteArray::fromStdString(sequence)) {
+            quoted += sequence;
+            i += length - 1;
+        } else if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(c);
+        } else if (c == '\n') {
+            quoted += "\\n";
+        } else if (c == '\t') {
+            quoted += "\\t";
+        } else if (c == '\r') {
+            quoted += "\\r";
+        } else if (c < 0x20 || c >= 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
+            quoted += escaped;
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    quoted += '"';
+    return quoted;
 }

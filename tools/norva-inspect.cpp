@@ -19,11 +19,13 @@
 
 #include "app/CellCsv.h"
 #include "app/LogLoader.h"
+#include "batch/BatchInputs.h"
+#include "batch/BatchRun.h"
+#include "batch/HeadlessView.h"
+#include "batch/LogCheck.h"
 #include "charts/MonitorGraphics.h"
-#include "tools/BatchInputs.h"
-#include "tools/BatchRun.h"
-#include "tools/HeadlessView.h"
 #include "tools/InspectReport.h"
+#include "tools/Progress.h"
 
 namespace {
 
@@ -168,10 +170,6 @@ TParseResult ParseArguments(QCommandLineParser& parser, int argc, char** argv, T
     return TParseResult::Run;
 }
 
-std::string Utf8FromArgument(const std::string& arg) {
-    return QString::fromLocal8Bit(arg.c_str()).toUtf8().toStdString();
-}
-
 // Writes a chart image; returns false (after saying why) when it cannot be written.
 bool SavePng(const QImage& image, const QString& path) {
     if (image.save(path, "PNG")) {
@@ -187,52 +185,29 @@ struct TFileOutcome {
     TExitStatus Status = TExitStatus::Ok;
 };
 
-// Loads one file with a loader and a view of its own, so that no file's result depends on
-// another's and files can load on several threads at once.
+// The load itself never throws (CheckLogFile makes every failure the file's error); what is
+// taken from the loaded file here runs inside it.
 TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
-    THeadlessView view;
-    TLogLoader loader(view);
-    view.ForgetSelectorPlacements();
-    std::optional<std::string> error = input.Problem;
-    if (!error) {
-        try {
-            loader.LoadLogFile(input.Path);
-        } catch (const std::exception& e) {
-            error = QString::fromUtf8(e.what()).toUtf8().toStdString();
-        }
-    }
     TFileOutcome outcome;
-    outcome.Report = MakeFileReport(Utf8FromArgument(input.Path.native()), error, loader, view);
-    outcome.Status = ExitStatusOf(outcome.Report);
-    if (options.Csv && !error) {
-        outcome.CsvRows =
-            CellCsvRows(outcome.Report.File, loader.DirectionSlots(), loader.Verdict());
-    }
-    if (options.PolarPng && !SavePng(view.PolarBox.Image(), *options.PolarPng)) {
-        outcome.Status = std::max(outcome.Status, TExitStatus::LoadError);
-    }
-    if (options.BarsPng) {
-        if (options.Direction) {
-            loader.rbXClick(*options.Direction);
+    outcome.Report = CheckLogFile(input, [&](TLogLoader& loader, THeadlessView& view,
+                                             const TFileReport& report) {
+        if (options.Csv && !report.Error) {
+            outcome.CsvRows = CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
         }
-        if (!SavePng(view.NeighborBox.Image(), *options.BarsPng)) {
-            outcome.Status = std::max(outcome.Status, TExitStatus::LoadError);
+        if (options.PolarPng && !SavePng(view.PolarBox.Image(), *options.PolarPng)) {
+            outcome.Status = TExitStatus::LoadError;
         }
-    }
+        if (options.BarsPng) {
+            if (options.Direction) {
+                loader.rbXClick(*options.Direction);
+            }
+            if (!SavePng(view.NeighborBox.Image(), *options.BarsPng)) {
+                outcome.Status = TExitStatus::LoadError;
+            }
+        }
+    });
+    outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));
     return outcome;
-}
-
-// Never lets an error out of a worker thread: whatever goes wrong becomes that file's error.
-TFileOutcome InspectFileSafely(const TBatchInput& input, const TOptions& options) {
-    try {
-        return InspectFile(input, options);
-    } catch (const std::exception& e) {
-        TFileOutcome outcome;
-        outcome.Report.File = Utf8FromArgument(input.Path.native());
-        outcome.Report.Error = e.what();
-        outcome.Status = TExitStatus::LoadError;
-        return outcome;
-    }
 }
 
 // Prints each file's result as it comes, in input order.
@@ -285,10 +260,9 @@ class TBatchPrinter {
 };
 
 TExitStatus Run(const TOptions& options) {
-    const std::vector<TBatchInput> inputs = ExpandBatchInputs(options.Files, options.Recursive);
     std::error_code folder;
-    const bool batch = inputs.size() != 1 || options.Files.size() != 1 ||
-                       std::filesystem::is_directory(options.Files.front(), folder);
+    const bool batch =
+        options.Files.size() != 1 || std::filesystem::is_directory(options.Files.front(), folder);
     if ((options.PolarPng || options.BarsPng) && batch) {
         throw EUsage("--polar and --bars take exactly one log file");
     }
@@ -299,19 +273,21 @@ TExitStatus Run(const TOptions& options) {
     }
     const unsigned jobs =
         options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::optional<TFileOutcome>> outcomes(inputs.size());
+    TBatchInputSource source(options.Files, options.Recursive);
     TBatchPrinter printer(options, batch);
-    TProgress progress(inputs.size(), options.Progress);
+    TProgress progress(options.Progress);
+    size_t printed = 0;
     printer.Begin();
-    RunInOrder(
-        inputs.size(), jobs, [&](size_t i) { outcomes[i] = InspectFileSafely(inputs[i], options); },
-        [&](size_t i) {
+    RunInOrder<TBatchInput, TFileOutcome>(
+        jobs, ReorderWindow(jobs), [&] { return source.Next(); },
+        [&](TBatchInput& input) { return InspectFile(input, options); },
+        [&](TFileOutcome& outcome) {
             progress.Clear();
-            printer.Print(*outcomes[i]);
-            outcomes[i].reset();
+            printer.Print(outcome);
+            ++printed;
         },
         [&](size_t done) { progress.Tick(done); });
-    progress.Finish(inputs.size());
+    progress.Finish(printed);
     return printer.End();
 }
 

@@ -1,4 +1,4 @@
-#include "tools/HeadlessView.h"
+#include "batch/HeadlessView.h"
 
 QImage THeadlessPaintBox::Image() const {
     if (!Image_.isNull()) {

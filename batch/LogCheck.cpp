@@ -1,0 +1,215 @@
+#include "batch/LogCheck.h"
+
+#include <QFile>
+#include <QString>
+#include <exception>
+#include <system_error>
+
+#include "app/CellCsv.h"
+#include "app/Cp1252.h"
+#include "app/LogLoader.h"
+#include "batch/HeadlessView.h"
+#include "charts/CellTextLines.h"
+
+namespace {
+
+std::vector<std::string> SplitAtLineBreaks(const std::string& text) {
+    std::vector<std::string> lines;
+    if (text.empty()) {
+        return lines;
+    }
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
+TDirectionReport MakeDirectionReport(const TDirectionSlot& slot, int index,
+                                     const THeadlessView& view) {
+    TDirectionReport report;
+    report.Index = index;
+    report.HasData = slot.HasData;
+    report.Levels = slot.Levels;
+    report.Time = slot.Measurement->Timestamp;
+    report.Selector = view.Placements[index];
+    report.CurrentCell = Cp1252ToUtf8(ServingCellLine(*slot.Measurement));
+    report.Neighbors = SplitAtLineBreaks(Cp1252ToUtf8(NeighborLines(*slot.Measurement)));
+    return report;
+}
+
+// Standard input is read through its file descriptor's name, so that the loader sees a pipe
+// or a redirected file as it would any other.
+const std::filesystem::path StandardInputPath("/dev/stdin");
+
+}  // namespace
+
+std::string PathUtf8(const std::filesystem::path& path) {
+    return QString::fromLocal8Bit(QByteArray::fromStdString(path.native())).toUtf8().toStdString();
+}
+
+TFileReport MakeFileReport(const std::filesystem::path& path,
+                           const std::optional<std::string>& error, const TLogLoader& loader,
+                           const THeadlessView& view) {
+    TFileReport report;
+    report.Path = path;
+    report.File = PathUtf8(path);
+    report.Error = error;
+    report.State = loader.State();
+    report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
+    report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
+    report.Verdict = loader.Verdict();
+    if (loader.SelectedDirection() >= 0) {
+        report.Selected = loader.SelectedDirection();
+    }
+    for (int d = 0; d < DirectionCount; ++d) {
+        report.Directions[d] = MakeDirectionReport(loader.DirectionSlots()[d], d, view);
+    }
+    return report;
+}
+
+TCheckOutcome OutcomeOf(const TFileReport& report) {
+    if (report.Error) {
+        return TCheckOutcome::Error;
+    }
+    if (!report.Verdict) {
+        return TCheckOutcome::NotChecked;
+    }
+    switch (*report.Verdict) {
+        case TSignatureVerdict::Valid:
+            return TCheckOutcome::Ok;
+        case TSignatureVerdict::NotValid:
+            return TCheckOutcome::NotValid;
+        case TSignatureVerdict::NotInterpretable:
+            break;
+    }
+    return TCheckOutcome::NotInterpretable;
+}
+
+const char* OutcomeName(TCheckOutcome outcome) {
+    switch (outcome) {
+        case TCheckOutcome::Ok:
+            return "OK";
+        case TCheckOutcome::NotValid:
+            return "NOT VALID";
+        case TCheckOutcome::NotInterpretable:
+            return "not interpretable";
+        case TCheckOutcome::NotChecked:
+            return "not checked";
+        case TCheckOutcome::Error:
+            break;
+    }
+    return "error";
+}
+
+QColor OutcomeColor(TCheckOutcome outcome) {
+    switch (outcome) {
+        case TCheckOutcome::Ok:
+            return VerdictColor(TSignatureVerdict::Valid);
+        case TCheckOutcome::NotValid:
+            return VerdictColor(TSignatureVerdict::NotValid);
+        case TCheckOutcome::NotInterpretable:
+            return VerdictColor(TSignatureVerdict::NotInterpretable);
+        case TCheckOutcome::NotChecked:
+            return QColor(224, 224, 224);
+        case TCheckOutcome::Error:
+            break;
+    }
+    return QColor(255, 200, 140);
+}
+
+std::string OutcomeText(const TFileReport& report) {
+    if (report.Error) {
+        return "error: " + *report.Error;
+    }
+    if (report.Verdict) {
+        return VerdictText(*report.Verdict);
+    }
+    return "not checked, software version " + std::to_string(report.State.SoftwareVersion) +
+           " is below 790";
+}
+
+std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {
+    for (const TDirectionReport& d : report.Directions) {
+        if (d.HasData) {
+            return d.Time;
+        }
+    }
+    return std::nullopt;
+}
+
+TFileReport CheckLogFile(
+    const TBatchInput& input,
+    const std::function<void(TLogLoader&, THeadlessView&, const TFileReport&)>& inspect) {
+    try {
+        THeadlessView view;
+        TLogLoader loader(view);
+        view.ForgetSelectorPlacements();
+        std::optional<std::string> error = input.Problem;
+        const bool standardInput = input.Path == "-";
+        const std::filesystem::path& path = standardInput ? StandardInputPath : input.Path;
+        if (!error) {
+            try {
+                loader.LoadLogFile(path);
+            } catch (const std::exception& e) {
+                // The message holds the path's bytes, which need not be UTF-8.
+                error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+            }
+        }
+        TFileReport report = MakeFileReport(input.Path, error, loader, view);
+        if (!input.Problem && !standardInput) {
+            std::error_code sizeError;
+            const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+            if (!sizeError) {
+                report.Size = size;
+            }
+        }
+        if (inspect) {
+            inspect(loader, view, report);
+        }
+        return report;
+    } catch (const std::exception& e) {
+        TFileReport report;
+        report.Path = input.Path;
+        report.File = PathUtf8(input.Path);
+        report.Error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+        return report;
+    }
+}
+
+void TBatchCounts::Add(const TFileReport& report) {
+    Add(OutcomeOf(report));
+}
+
+void TBatchCounts::Add(TCheckOutcome outcome) {
+    ++Files;
+    switch (outcome) {
+        case TCheckOutcome::Ok:
+            ++Ok;
+            break;
+        case TCheckOutcome::NotValid:
+            ++NotValid;
+            break;
+        case TCheckOutcome::NotInterpretable:
+            ++NotInterpretable;
+            break;
+        case TCheckOutcome::NotChecked:
+            ++NotChecked;
+            break;
+        case TCheckOutcome::Error:
+            ++Errors;
+            break;
+    }
+}
+
+std::string TBatchCounts::Text() const {
+    return std::to_string(Files) + (Files == 1 ? " file: " : " files: ") + std::to_string(Ok) +
+           " OK, " + std::to_string(NotValid) + " NOT VALID, " + std::to_string(NotInterpretable) +
+           " could not be interpreted, " + std::to_string(NotChecked) + " not checked, " +
+           std::to_string(Errors) + (Errors == 1 ? " error" : " errors");
+}
