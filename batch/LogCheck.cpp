@@ -104,7 +104,7 @@ const char* OutcomeName(TCheckOutcome outcome) {
         case TCheckOutcome::Error:
             break;
     }
-    return "error";
+    return "failed to load";
 }
 
 QColor OutcomeColor(TCheckOutcome outcome) {

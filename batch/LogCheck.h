@@ -49,7 +49,7 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
 // The five outcomes a batch counts, in the order the counts are told.
 enum class TCheckOutcome { Ok, NotValid, NotInterpretable, NotChecked, Error };
 TCheckOutcome OutcomeOf(const TFileReport& report);
-// "OK", "NOT VALID", "not interpretable", "not checked", "error".
+// "OK", "NOT VALID", "not interpretable", "not checked", "failed to load".
 const char* OutcomeName(TCheckOutcome outcome);
 // The colour a list or a report marks an outcome with: the verdict colours of the text box,
 // light grey for a log not checked, orange for a load that failed.

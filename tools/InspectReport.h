@@ -13,6 +13,7 @@ enum class TExitStatus : int {
     NotJudged = 2,  // not interpretable, or not checked at all
     LoadError = 3,
     UsageError = 64,
+    Interrupted = 130,  // as a shell reports a program ended by Ctrl+C
 };
 
 // What one file contributes to the exit status (never UsageError).

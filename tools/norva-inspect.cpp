@@ -4,13 +4,20 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
 #include <charconv>
+#include <csignal>
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -24,12 +31,14 @@
 #include "batch/HeadlessView.h"
 #include "batch/LogCheck.h"
 #include "charts/MonitorGraphics.h"
+#include "report/DeliveryReport.h"
 #include "tools/InspectReport.h"
 #include "tools/Progress.h"
 
 namespace {
 
 constexpr unsigned MaxJobs = 1024;
+constexpr size_t CellCsvColumnCount = 14;  // the columns of CellCsvHeader
 
 const char* const HelpEpilog =
     "\n"
@@ -38,14 +47,21 @@ const char* const HelpEpilog =
     "one line per file in the order given and a closing count. --csv gives one row per\n"
     "received cell: the serving cell of every direction with data and each of its neighbours\n"
     "that has a level; columns file, direction, time, cell, channel, level_dbm, network, lac,\n"
-    "ci, c1, c2, b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty.\n"
+    "ci, c1, c2, b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file\n"
+    "with no received cell gets one row with its verdict, or why there is none, in the verdict\n"
+    "column and the cell columns empty. A PATH of - reads the log from standard input; pipes\n"
+    "and FIFOs are read like files. Load errors go to standard error as well.\n"
     "\n"
     "Exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
     "interpretable, 3 a load failed, 64 usage error; the highest applies.\n";
 
 struct TOptions {
     bool Json = false;
+    bool JsonLines = false;
     bool Csv = false;
+    std::optional<std::string> FilesFrom;
+    bool NulSeparated = false;
+    std::optional<QString> ReportPdf;
     bool Recursive = false;
     bool Progress = false;
     unsigned Jobs = 0;  // 0: one per processor
@@ -78,11 +94,20 @@ unsigned ParseJobs(const QString& value) {
 }
 
 void CheckCombinations(const TOptions& options) {
-    if (options.Files.empty()) {
+    if (options.Files.empty() && !options.FilesFrom) {
         throw EUsage("no log file given");
     }
-    if (options.Json && options.Csv) {
-        throw EUsage("--json and --csv exclude each other");
+    if (int{options.Json} + int{options.JsonLines} + int{options.Csv} +
+            int{options.ReportPdf.has_value()} >
+        1) {
+        throw EUsage("--json, --jsonl, --csv and --report exclude each other");
+    }
+    if (options.NulSeparated && !options.FilesFrom) {
+        throw EUsage("-0 needs --files-from");
+    }
+    if (options.FilesFrom == "-" &&
+        std::find(options.Files.begin(), options.Files.end(), "-") != options.Files.end()) {
+        throw EUsage("standard input cannot hold both the list of files and a log");
     }
     if (options.Direction && !options.BarsPng) {
         throw EUsage("--direction needs --bars");
@@ -95,7 +120,17 @@ struct TOptionSet {
     QCommandLineOption Json{"json",
                             "One JSON document per file (an array for several files or "
                             "a folder)."};
+    QCommandLineOption JsonLines{"jsonl",
+                                 "One JSON document per file on one line each, printed as each "
+                                 "file is done (in input order)."};
     QCommandLineOption Csv{"csv", "One row per received cell (see below)."};
+    QCommandLineOption FilesFrom{"files-from",
+                                 "Also check the paths listed in <FILE>, one per line (- reads "
+                                 "them from standard input).",
+                                 "FILE"};
+    QCommandLineOption Nul{"0", "The --files-from list is separated by NUL bytes (find -print0)."};
+    QCommandLineOption Report{
+        "report", "Write a PDF report of the logs: a summary, then a page per log.", "OUT.pdf"};
     QCommandLineOption Recursive{{"r", "recursive"},
                                  "Also the .ktz files of every folder below a folder PATH."};
     QCommandLineOption Jobs{{"j", "jobs"},
@@ -133,8 +168,9 @@ TParseResult ParseArguments(QCommandLineParser& parser, int argc, char** argv, T
     parser.setApplicationDescription(
         "Checks the signature of NORVA-G measurement logs and reports what they hold.");
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({set.Help, set.Json, set.Csv, set.Recursive, set.Jobs, set.Progress,
-                       set.Polar, set.Bars, set.Direction});
+    parser.addOptions({set.Help, set.Json, set.JsonLines, set.Csv, set.Recursive, set.Jobs,
+                       set.Progress, set.FilesFrom, set.Nul, set.Report, set.Polar, set.Bars,
+                       set.Direction});
     parser.addPositionalArgument("PATH", "A log file, or a folder of them.", "PATH...");
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -150,7 +186,15 @@ TParseResult ParseArguments(QCommandLineParser& parser, int argc, char** argv, T
         return TParseResult::Version;
     }
     options.Json = parser.isSet(set.Json);
+    options.JsonLines = parser.isSet(set.JsonLines);
     options.Csv = parser.isSet(set.Csv);
+    if (parser.isSet(set.FilesFrom)) {
+        options.FilesFrom = QFile::encodeName(parser.value(set.FilesFrom)).toStdString();
+    }
+    options.NulSeparated = parser.isSet(set.Nul);
+    if (parser.isSet(set.Report)) {
+        options.ReportPdf = parser.value(set.Report);
+    }
     options.Recursive = parser.isSet(set.Recursive);
     options.Progress = parser.isSet(set.Progress);
     if (parser.isSet(set.Jobs)) {
@@ -206,8 +250,35 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
             }
         }
     });
+    if (options.Csv && outcome.CsvRows.empty()) {
+        // A spreadsheet of a delivery lists every file, also one without a received cell.
+        std::vector<std::string> fields(CellCsvColumnCount);
+        fields.front() = outcome.Report.File;
+        fields.back() = OutcomeText(outcome.Report);
+        outcome.CsvRows = CsvRow(fields);
+    }
     outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));
     return outcome;
+}
+
+// One JSON document on one line: the document --json prints, its line breaks and indentation
+// taken out (strings hold no raw line break: they are escaped).
+std::string JsonLine(const TFileReport& report) {
+    std::ostringstream pretty;
+    WriteFileJson(pretty, report);
+    const std::string text = pretty.str();
+    std::string line;
+    line.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            while (i + 1 < text.size() && text[i + 1] == ' ') {
+                ++i;
+            }
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
 }
 
 // Prints each file's result as it comes, in input order.
@@ -226,12 +297,14 @@ class TBatchPrinter {
     void Print(const TFileOutcome& outcome) {
         Status_ = std::max(Status_, outcome.Status);
         Counts_.Add(outcome.Report);
+        if (outcome.Report.Error) {
+            std::cerr << "norva-inspect: " << HumanPathText(outcome.Report.Path) << ": "
+                      << *outcome.Report.Error << '\n';
+        }
         if (Options_.Csv) {
             std::cout << outcome.CsvRows;
-            if (outcome.Report.Error) {
-                std::cerr << "norva-inspect: " << outcome.Report.File << ": "
-                          << *outcome.Report.Error << '\n';
-            }
+        } else if (Options_.JsonLines) {
+            std::cout << JsonLine(outcome.Report) << '\n';
         } else if (Options_.Json) {
             std::cout << (Counts_.Files > 1 ? ",\n" : "");
             WriteFileJson(std::cout, outcome.Report);
@@ -244,9 +317,11 @@ class TBatchPrinter {
     }
 
     TExitStatus End() {
-        if (Options_.Json) {
+        if (Options_.Json && Counts_.Files == 0) {
+            std::cout << "]\n";
+        } else if (Options_.Json) {
             std::cout << (Batch_ ? "\n]\n" : "\n");
-        } else if (!Options_.Csv && Batch_) {
+        } else if (!Options_.Csv && !Options_.JsonLines && Batch_) {
             std::cout << Counts_.Text() << '\n';
         }
         return Status_;
@@ -259,10 +334,101 @@ class TBatchPrinter {
     TExitStatus Status_ = TExitStatus::Ok;
 };
 
+// The paths of the command line, then those of the --files-from list.
+class TPathSource {
+  public:
+    explicit TPathSource(const TOptions& options) : Files_(options.Files) {
+        if (!options.FilesFrom) {
+            return;
+        }
+        if (*options.FilesFrom == "-") {
+            List_ = stdin;
+        } else {
+            List_ = std::fopen(options.FilesFrom->c_str(), "rb");
+            Owned_.reset(List_);
+            if (List_ == nullptr) {
+                throw std::runtime_error("cannot read the list of files " + *options.FilesFrom);
+            }
+        }
+        Reader_.emplace(List_, options.NulSeparated);
+    }
+
+    std::optional<std::string> Next() {
+        if (Next_ < Files_.size()) {
+            return Files_[Next_++];
+        }
+        return Reader_ ? Reader_->Next() : std::nullopt;
+    }
+
+  private:
+    struct TClose {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    const std::vector<std::string>& Files_;
+    size_t Next_ = 0;
+    std::FILE* List_ = nullptr;
+    std::unique_ptr<std::FILE, TClose> Owned_;
+    std::optional<TPathListReader> Reader_;
+};
+
+TExitStatus StatusOfCounts(const TBatchCounts& counts) {
+    if (counts.Errors > 0) {
+        return TExitStatus::LoadError;
+    }
+    if (counts.NotInterpretable + counts.NotChecked > 0) {
+        return TExitStatus::NotJudged;
+    }
+    return counts.NotValid > 0 ? TExitStatus::NotValid : TExitStatus::Ok;
+}
+
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    Interrupted = 1;
+}
+
+// Interrupted (Ctrl+C, or terminated), the report is given up cleanly: its temporary file is
+// removed and nothing is left where the report was to be.
+TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsigned jobs) {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    std::vector<TBatchInput> inputs;
+    while (std::optional<TBatchInput> input = source.Next()) {
+        inputs.push_back(std::move(*input));
+    }
+    TDeliveryReportOptions report;
+    QStringList sources;
+    for (const std::string& file : options.Files) {
+        sources << QFile::decodeName(QByteArray::fromStdString(file));
+    }
+    if (options.FilesFrom) {
+        sources << QStringLiteral("the list %1")
+                       .arg(QFile::decodeName(QByteArray::fromStdString(*options.FilesFrom)));
+    }
+    report.Source = sources.join(QStringLiteral(", "));
+    report.CheckedBy = QStringLiteral("norva-inspect %1").arg(NORVA_VERSION);
+    report.When = QDateTime::currentDateTime();
+    report.Jobs = jobs;
+    TProgress progress(options.Progress);
+    const std::optional<TBatchCounts> counts =
+        WriteDeliveryReport(*options.ReportPdf, inputs, report, [&](size_t done, size_t) {
+            progress.Tick(done);
+            return Interrupted == 0;
+        });
+    if (!counts) {
+        progress.Clear();
+        std::cerr << "norva-inspect: interrupted, no report written\n";
+        return TExitStatus::Interrupted;
+    }
+    progress.Finish(2 * inputs.size());
+    std::cout << counts->Text() << '\n';
+    return StatusOfCounts(*counts);
+}
+
 TExitStatus Run(const TOptions& options) {
     std::error_code folder;
-    const bool batch =
-        options.Files.size() != 1 || std::filesystem::is_directory(options.Files.front(), folder);
+    const bool batch = options.FilesFrom || options.Files.size() != 1 ||
+                       std::filesystem::is_directory(options.Files.front(), folder);
     if ((options.PolarPng || options.BarsPng) && batch) {
         throw EUsage("--polar and --bars take exactly one log file");
     }
@@ -273,7 +439,11 @@ TExitStatus Run(const TOptions& options) {
     }
     const unsigned jobs =
         options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    TBatchInputSource source(options.Files, options.Recursive);
+    TPathSource paths(options);
+    TBatchInputSource source([&paths] { return paths.Next(); }, options.Recursive);
+    if (options.ReportPdf) {
+        return WriteReport(options, source, jobs);
+    }
     TBatchPrinter printer(options, batch);
     TProgress progress(options.Progress);
     size_t printed = 0;
@@ -291,10 +461,33 @@ TExitStatus Run(const TOptions& options) {
     return printer.End();
 }
 
+// The report draws text, which needs the font database of a GUI application; without a
+// display it draws off screen.
+bool WantsReport(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            break;
+        }
+        if (argument == "--report" || argument.starts_with("--report=")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (WantsReport(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName("norva-inspect");
     QCoreApplication::setApplicationVersion(NORVA_VERSION);
     QCommandLineParser parser;
@@ -315,5 +508,8 @@ int main(int argc, char** argv) {
         std::cerr << "norva-inspect: " << e.what() << "\n"
                   << "Try 'norva-inspect --help' for more information.\n";
         return static_cast<int>(TExitStatus::UsageError);
+    } catch (const std::exception& e) {
+        std::cerr << "norva-inspect: " << e.what() << '\n';
+        return static_cast<int>(TExitStatus::LoadError);
     }
 }

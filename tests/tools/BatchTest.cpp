@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -199,6 +201,96 @@ TEST(BatchUsageTest, BadCombinationsAreUsageErrors) {
             << arguments.join(' ').toStdString();
     }
     EXPECT_EQ(Inspect({"-j3", "demo-gsmr.ktz"}, NORVA_SAMPLES).status, 0);
+}
+
+// A folder of logs with names a line-based reader would trip on.
+QTemporaryDir& StreamLogs() {
+    static QTemporaryDir dir;
+    static const bool filled = [] {
+        const char* stems[] = {"demo-gsmr", "tampered", "unsigned", "old-firmware"};
+        for (int i = 0; i < 120; ++i) {
+            Place(dir, stems[i % 4],
+                  QStringLiteral("d%1/log%2.ktz").arg(i % 3).arg(i, 3, 10, QChar('0')));
+        }
+        const std::filesystem::path root = dir.path().toStdString();
+        std::filesystem::copy_file(Data("demo-gsmr.ktz").toStdString(), root / "odd\nname.ktz");
+        std::filesystem::copy_file(Data("tampered.ktz").toStdString(), root / "bad\xff.ktz");
+        std::filesystem::create_symlink(root / "gone", root / "vanished.ktz");
+        return true;
+    }();
+    (void)filled;
+    return dir;
+}
+
+TRun InspectWithInput(const QStringList& arguments, const QByteArray& input,
+                      const QString& workingDirectory) {
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.start(NORVA_INSPECT, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+TEST(BatchStreamTest, JsonLinesFromAFolderAListAndStandardInputMatchTheJsonDocuments) {
+    const QString dir = StreamLogs().path();
+    const TRun json = Inspect({"--json", "-r", "."}, dir);
+    const QJsonArray documents = QJsonDocument::fromJson(json.out).array();
+    ASSERT_EQ(documents.size(), 123);
+    const TRun lines = Inspect({"--jsonl", "-j", "2", "-r", "."}, dir);
+    EXPECT_EQ(lines.status, 3);  // the vanished file
+    const QList<QByteArray> objects = lines.out.split('\n');
+    ASSERT_EQ(objects.size(), 124);
+    EXPECT_TRUE(objects.last().isEmpty());
+    for (qsizetype i = 0; i < documents.size(); ++i) {
+        EXPECT_EQ(QJsonDocument::fromJson(objects[i]).object(), documents[i].toObject()) << i;
+    }
+    EXPECT_EQ(documents[0]["file"].toString(), "./bad\ufffd.ktz");
+    EXPECT_EQ(documents[2]["file"].toString(), "./d0/log003.ktz");
+    EXPECT_EQ(documents[121]["file"].toString(), "./odd\nname.ktz");
+    EXPECT_TRUE(lines.err.contains("./vanished.ktz: Datei ./vanished.ktz kann nicht"));
+
+    // The same paths as a NUL-separated list on standard input give the same bytes.
+    QByteArray list("./bad\xff.ktz");
+    list += '\0';
+    for (int folder = 0; folder < 3; ++folder) {
+        for (int i = folder; i < 120; i += 3) {
+            list +=
+                QStringLiteral("./d%1/log%2.ktz").arg(folder).arg(i, 3, 10, QChar('0')).toUtf8() +
+                '\0';
+        }
+    }
+    list += QByteArray("./odd\nname.ktz") + '\0' + "./vanished.ktz" + '\0';
+    const TRun listed = InspectWithInput({"--jsonl", "--files-from", "-", "-0"}, list, dir);
+    EXPECT_EQ(listed.out, lines.out);
+
+    // A log on standard input, and one through a pipe given as a path.
+    QFile demo(Data("demo-gsmr.ktz"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const TRun piped = InspectWithInput({"--jsonl", "-"}, demo.readAll(), dir);
+    const QJsonObject fromStdin = QJsonDocument::fromJson(piped.out).object();
+    EXPECT_EQ(fromStdin["file"].toString(), "-");
+    EXPECT_EQ(fromStdin["verdict"].toString(), "The signature is OK");
+    EXPECT_EQ(piped.status, 0);
+}
+
+TEST(BatchStreamTest, HumanLinesQuoteOddNamesAndCsvListsFilesWithoutCells) {
+    const QString dir = StreamLogs().path();
+    // Names that are not UTF-8 cannot be passed as arguments here; a list carries any bytes.
+    static const char names[] = "./odd\nname.ktz\0./bad\xff.ktz\0./vanished.ktz";
+    const QByteArray list(names, sizeof names);
+    const TRun run = InspectWithInput({"--files-from", "-", "-0"}, list, dir);
+    EXPECT_EQ(Lines(run.out).mid(0, 2),
+              (QStringList{"\"./odd\\nname.ktz\": The signature is OK",
+                           "\"./bad\\xff.ktz\": The signature is NOT VALID"}));
+    const TRun csv = Inspect({"--csv", "d0/log003.ktz", "vanished.ktz"}, dir);
+    const QStringList rows = QString::fromUtf8(csv.out).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[1],
+              "d0/log003.ktz,,,,,,,,,,,,,\"not checked, software version 789 is below 790\"");
+    EXPECT_TRUE(rows[2].startsWith("vanished.ktz,,,,,,,,,,,,,error: Datei vanished.ktz"))
+        << rows[2].toStdString();
 }
 
 }  // namespace
