@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <exception>
@@ -21,6 +22,7 @@
 #include "app/LogLoader.h"
 #include "charts/MonitorGraphics.h"
 #include "ui_NorvaViewerUnit.h"
+#include "window/LogListWindow.h"
 #include "window/WindowText.h"
 #include "window/WindowTextView.h"
 #include "window/WindowWidgets.h"
@@ -89,6 +91,7 @@ QString PathText(const std::filesystem::path& path) {
 const QString UnknownErrorText = QStringLiteral("Unknown error");
 const QString SaveChartText = QStringLiteral("Save chart as PNG\u2026");
 const QString ExportCsvText = QStringLiteral("Export cells as CSV\u2026");
+const QString OpenFolderText = QStringLiteral("Open &folder\u2026");
 
 // Writes through a temporary file that replaces the target only when complete, so that a
 // failed write never leaves half a file where the user pointed.
@@ -121,11 +124,63 @@ TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
         return RunSaveDialog(caption, suggested, filter);
     };
     ShowError = [this](const QString& message) { ShowErrorBox(message); };
+    ChooseLogFolder = [this] { return RunFolderDialog(); };
     Loader_ = std::make_unique<TLogLoader>(*this);
     ConnectControls();
+    ConnectFolderKeys();
 }
 
 TfmNorvaViewer::~TfmNorvaViewer() = default;
+
+// The window's layout is fixed: opening a folder and stepping through its logs are keys
+// (and a context menu entry), not buttons.
+void TfmNorvaViewer::ConnectFolderKeys() {
+    auto* openFolder = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
+    connect(openFolder, &QShortcut::activated, this,
+            [this] { RunHandler([this] { OpenFolderClick(); }); });
+    const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
+                                                     {Qt::CTRL | Qt::Key_PageUp, -1}};
+    for (const auto& [key, delta] : steps) {
+        auto* step = new QShortcut(QKeySequence(key), this);
+        connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
+    }
+}
+
+void TfmNorvaViewer::OpenFolderClick() {
+    const QString folder = ChooseLogFolder();
+    if (!folder.isEmpty()) {
+        OpenLogFolder(folder);
+    }
+}
+
+void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
+    if (!LogList_) {
+        LogList_ = std::make_unique<TLogListWindow>();
+        LogList_->ShowError = [this](const QString& message) { ShowError(message); };
+        connect(LogList_.get(), &TLogListWindow::LogChosen, this,
+                [this](const QString& path) { RunHandler([this, &path] { LoadLogFile(path); }); });
+        // The same keys step in the list window too.
+        const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
+                                                         {Qt::CTRL | Qt::Key_PageUp, -1}};
+        for (const auto& [key, delta] : steps) {
+            auto* step = new QShortcut(QKeySequence(key), LogList_.get());
+            connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
+        }
+        // Beside the main window, where the screen has room.
+        LogList_->move(frameGeometry().right() + 8, y());
+    }
+    LogList_->OpenFolder(folder);
+    LogList_->show();
+    LogList_->raise();
+}
+
+bool TfmNorvaViewer::StepLog(int delta) {
+    return LogList_ && LogList_->isVisible() && LogList_->Step(delta);
+}
+
+QString TfmNorvaViewer::RunFolderDialog() {
+    return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"));
+}
 
 void TfmNorvaViewer::ApplyWindowLook() {
     setFixedSize(size());
@@ -215,6 +270,8 @@ void TfmNorvaViewer::showEvent(QShowEvent* event) {
 void TfmNorvaViewer::FormShow() {
     if (!StartFile_.isEmpty() && QFileInfo(StartFile_).isFile()) {
         LoadLogFile(StartFile_);
+    } else if (!StartFile_.isEmpty() && QFileInfo(StartFile_).isDir()) {
+        OpenLogFolder(StartFile_);
     }
 }
 
@@ -254,6 +311,11 @@ void TfmNorvaViewer::btExitClick() {
 }
 
 void TfmNorvaViewer::WMDropFiles(const QStringList& paths) {
+    // A folder opens as a list and leaves the log shown as it is.
+    if (!paths.isEmpty() && QFileInfo(paths.first()).isDir()) {
+        OpenLogFolder(paths.first());
+        return;
+    }
     const TWaitCursor waiting;
     Ui_->mmFileContent->Clear();
     // The whole path is used, however long: the file system allows far more than
@@ -329,6 +391,11 @@ std::unique_ptr<QMenu> TfmNorvaViewer::FileContentMenu() {
     exportCsv->setEnabled(Loader_->State().DataLoaded);
     connect(exportCsv, &QAction::triggered, this,
             [this] { RunHandler([this] { ExportCellsCsv(); }); });
+    menu->addSeparator();
+    QAction* openFolder = menu->addAction(OpenFolderText);
+    openFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(openFolder, &QAction::triggered, this,
+            [this] { RunHandler([this] { OpenFolderClick(); }); });
     return menu;
 }
 

@@ -12,6 +12,7 @@
 class QMenu;
 class QRadioButton;
 class TLogLoader;
+class TLogListWindow;
 class TWindowPaintBox;
 namespace Ui {
 class TfmNorvaViewer;
@@ -33,6 +34,8 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     // ChooseLogFile returns the chosen path, or an empty text when cancelled.
     std::function<QString()> ChooseLogFile;
     std::function<void(const QString& message)> ShowError;
+    // ChooseLogFolder returns the chosen folder, or an empty text when cancelled.
+    std::function<QString()> ChooseLogFolder;
     // ChooseSaveFile(caption, suggested path, filter) returns where to write, or an empty
     // text when cancelled. Nothing is ever written anywhere else.
     std::function<QString(const QString& caption, const QString& suggested, const QString& filter)>
@@ -42,6 +45,15 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void btOpenClick();
     void btExitClick();
     void WMDropFiles(const QStringList& paths);
+    // "Open folder…" (Ctrl+Shift+O, and in the text box's context menu).
+    void OpenFolderClick();
+
+    // The log list of a folder, beside this window; a second folder replaces the first.
+    void OpenLogFolder(const QString& folder);
+    // The open log list, or null.
+    TLogListWindow* LogList() const { return LogList_.get(); }
+    // Shows the next (+1) or previous (-1) log of the list; false when there is none.
+    bool StepLog(int delta);
 
     TLogLoader& Loader() { return *Loader_; }
 
@@ -78,6 +90,8 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void ConnectControls();
     void ApplyWindowLook();
     QString RunOpenDialog();
+    QString RunFolderDialog();
+    void ConnectFolderKeys();
     QString RunSaveDialog(const QString& caption, const QString& suggested, const QString& filter);
     QString SuggestedPath(const QString& suffix) const;
     void ShowMenu(std::unique_ptr<QMenu> menu, QWidget& owner, QPoint at);
@@ -90,6 +104,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     std::unique_ptr<Ui::TfmNorvaViewer> Ui_;
     std::array<QRadioButton*, 8> Selectors_{};
     std::unique_ptr<TLogLoader> Loader_;
+    std::unique_ptr<TLogListWindow> LogList_;
     QString StartFile_;
     QString LoadedPath_;
     QPalette NormalContentPalette_;

@@ -9,10 +9,10 @@ namespace {
 constexpr int ExitUsage = 64;
 
 const char* const UsageText =
-    "Usage: NorvaViewer [FILE]\n"
+    "Usage: NorvaViewer [FILE | FOLDER]\n"
     "       NorvaViewer --screenshot OUT.png [FILE]\n"
-    "Opens the NORVA-G measurement log FILE (.ktz). With --screenshot, loads FILE,\n"
-    "saves the window's image to OUT.png and exits.\n";
+    "Opens the NORVA-G measurement log FILE (.ktz), or the list of the logs in FOLDER.\n"
+    "With --screenshot, loads FILE, saves the window's image to OUT.png and exits.\n";
 
 void PrintError(const QString& message) {
     std::fprintf(stderr, "NorvaViewer: %s\n", message.toLocal8Bit().constData());

@@ -1,0 +1,106 @@
+// The log list of a folder: checked in the background, filtered, sorted, and stepping through
+// it loads each log into the main window as Open would.
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/LogLoader.h"
+#include "tests/window/WindowTestSupport.h"
+#include "window/LogListModel.h"
+#include "window/LogListWindow.h"
+
+namespace {
+
+// Opens the samples folder through the main window and waits until every row is checked.
+class LogListTest : public WindowFixture {
+  protected:
+    TLogListWindow& OpenSamples(const QString& folder = QString(NORVA_SAMPLES)) {
+        MakeWindow();
+        ShowWindow();
+        Window->ChooseLogFolder = [folder] { return folder; };
+        QTest::keyClick(Window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        TLogListWindow* list = Window->LogList();
+        EXPECT_NE(list, nullptr);
+        if (!list->Model().Done()) {
+            QSignalSpy finished(&list->Model(), &TLogListModel::Finished);
+            EXPECT_TRUE(finished.wait(30000));
+        }
+        return *list;
+    }
+
+    static QStringList Column(TLogListWindow& list, int column) {
+        QStringList texts;
+        for (int row = 0; row < list.Filter().rowCount(); ++row) {
+            texts << list.Filter().index(row, column).data().toString();
+        }
+        return texts;
+    }
+};
+
+TEST_F(LogListTest, EveryLogOfTheFolderGetsItsVerdictVersionAndColour) {
+    TLogListWindow& list = OpenSamples();
+    EXPECT_EQ(Column(list, TLogListModel::ColName),
+              (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",
+                           "unsigned.ktz"}));
+    EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
+              (QStringList{"The signature is OK", "not checked, software version 789 is below 790",
+                           "The signature is OK", "The signature is NOT VALID",
+                           "The file could not be interpreted"}));
+    EXPECT_EQ(Column(list, TLogListModel::ColVersion),
+              (QStringList{"795", "789", "795", "795", "795"}));
+    EXPECT_EQ(Column(list, TLogListModel::ColFirstRecord).first(), "2024-05-14 10:22:31");
+    EXPECT_EQ(list.Filter().index(3, TLogListModel::ColVerdict).data(Qt::BackgroundRole),
+              QBrush(QColor(255, 208, 208)));
+    EXPECT_EQ(list.CountLabel().text(), "5 logs checked");
+}
+
+TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
+    TLogListWindow& list = OpenSamples();
+    list.OutcomeFilter().setCurrentText("Only OK");
+    EXPECT_EQ(Column(list, TLogListModel::ColName),
+              (QStringList{"demo-gsmr.ktz", "rotated-22deg.ktz"}));
+    list.OutcomeFilter().setCurrentText("All logs");
+    list.NameFilter().setText("E");  // any letter case
+    EXPECT_EQ(Column(list, TLogListModel::ColName),
+              (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",
+                           "unsigned.ktz"}));
+    list.NameFilter().setText("tam");
+    EXPECT_EQ(Column(list, TLogListModel::ColName), (QStringList{"tampered.ktz"}));
+    list.NameFilter().setText("xyz");  // nothing left: no log is current any more
+    list.NameFilter().clear();
+    list.Table().sortByColumn(TLogListModel::ColVerdict, Qt::DescendingOrder);
+
+    // Stepping with the main window's keys goes down the list in its order, loading each log.
+    const auto loadedName = [this] { return LabelText("lbLogfileName"); };
+    QStringList shown;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(Window.get(), Qt::Key_PageDown, Qt::ControlModifier);
+        shown << QFileInfo(loadedName()).fileName();
+    }
+    EXPECT_EQ(shown, (QStringList{"old-firmware.ktz", "unsigned.ktz", "tampered.ktz",
+                                  "demo-gsmr.ktz", "rotated-22deg.ktz"}));
+    EXPECT_FALSE(Window->StepLog(1));  // at the end it stays
+    QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "demo-gsmr.ktz");
+    EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(SamplePath("demo-gsmr.ktz"), dir.filePath("a.ktz")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
+    ASSERT_TRUE(QFile::link(dir.filePath("gone.ktz"), dir.filePath("sub/dangling.ktz")));
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub/loop")));
+    TLogListWindow& list = OpenSamples(dir.path());
+    EXPECT_EQ(Column(list, TLogListModel::ColName), (QStringList{"a.ktz", "sub/dangling.ktz"}));
+    EXPECT_EQ(list.Filter().index(1, TLogListModel::ColVerdict).data().toString().left(12),
+              "error: Datei");
+}
+
+}  // namespace
