@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -137,7 +138,11 @@ void TLogListWindow::ChooseRow(const QModelIndex& index) {
         return;
     }
     const TLogListRow& row = Model_->Row(Filter_->mapToSource(index).row());
-    emit LogChosen(QFile::decodeName(QByteArray::fromStdString(row.Path.native())));
+    const QString path = QFile::decodeName(QByteArray::fromStdString(row.Path.native()));
+    // The row of a folder without logs says so; there is no log to show.
+    if (!QFileInfo(path).isDir()) {
+        emit LogChosen(path);
+    }
 }
 
 bool TLogListWindow::Step(int delta) {

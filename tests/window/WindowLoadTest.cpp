@@ -115,13 +115,15 @@ TEST_F(WindowLoad, FirstCommandLineArgumentIsLoadedWhenShown) {
     EXPECT_TRUE(Errors.isEmpty());
 }
 
+// A folder opens the log list beside the window; one without logs leaves the window empty.
 TEST_F(WindowLoad, MissingOrFolderArgumentOpensAnEmptySilentWindow) {
     for (const QString& argument : {SamplePath("no-such-file.ktz"), SamplePath("expected")}) {
         MakeWindow(argument);
         ShowWindow();
         EXPECT_EQ(LabelText("lbLogfileName"), "...") << argument.toStdString();
         EXPECT_TRUE(Control<TLazyTextView>("mmFileContent").toPlainText().isEmpty());
-        EXPECT_TRUE(Errors.isEmpty());
+        EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+        EXPECT_EQ(Window->LogList() != nullptr, argument.endsWith("expected"));
     }
 }
 
