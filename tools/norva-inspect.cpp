@@ -128,7 +128,8 @@ struct TOptionSet {
                                  "Also check the paths listed in <FILE>, one per line (- reads "
                                  "them from standard input).",
                                  "FILE"};
-    QCommandLineOption Nul{"0", "The --files-from list is separated by NUL bytes (find -print0)."};
+    QCommandLineOption Nul{
+        "0", "The --files-from list is separated by NUL bytes (as find prints with print0)."};
     QCommandLineOption Report{
         "report", "Write a PDF report of the logs: a summary, then a page per log.", "OUT.pdf"};
     QCommandLineOption Recursive{{"r", "recursive"},
