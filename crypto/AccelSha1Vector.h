@@ -3,8 +3,7 @@
 // Included by AccelSha1Ssse3.cpp and AccelSha1Avx2.cpp only: the same code, compiled once for
 // SSSE3 and once for AVX2 with BMI2, where the vector instructions take three operands and
 // the rounds rotate without copies. Internal linkage throughout, for the reason given in
-// Sha1Rounds.h. (Two blocks side by side in the wide registers halve the vector work, but
-// measured slower: the rounds, not the schedule, set the pace.)
+// Sha1Rounds.h.
 //
 // The schedule is computed with the round constant already added into `wk`; the rounds read
 // one word each from there. Group g holds the words 4g to 4g + 3. The rounds of group g run
