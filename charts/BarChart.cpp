@@ -265,7 +265,7 @@ void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
     TChartPainter painter(Canvas());
     painter.fillRect(Canvas().rect(), QColor(WhiteColor));
     if (plan.Gap) {
-        painter.fillRect(*plan.Gap, QColor(ButtonFaceColor));
+        painter.fillRect(*plan.Gap, GapColor);
     }
     for (const TBarDrawing& bar : plan.Bars) {
         painter.fillRect(bar.Bar, QColor(bar.Color));

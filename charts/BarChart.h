@@ -3,6 +3,7 @@
 // 1800 MHz channel axes. Every number a drawing needs comes from the plain functions below, so
 // that the geometry can be checked without looking at pixels.
 
+#include <QColor>
 #include <QPoint>
 #include <QRect>
 #include <QRgb>
@@ -130,6 +131,9 @@ class TNeighborBarChart : public TChartCanvas {
     TTextLabel* CurrentCellLabel = nullptr;
     TTextLabel* NeighborsLabel = nullptr;
     bool ShowEdgeMarkers = false;
+    // The colour of the paint box around the chart, which shows through the gap between the
+    // two strips; the window sets its own face colour.
+    QColor GapColor = QColor(ButtonFaceColor);
 
   private:
     void UpdateLabels(const TCellData& data);

@@ -1,11 +1,13 @@
 #include "window/NorvaViewerUnit.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
@@ -13,12 +15,20 @@
 #include <QMimeData>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
+#include <cerrno>
 #include <exception>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/CellCsv.h"
+#include "app/Errors.h"
 #include "app/LogLoader.h"
 #include "charts/MonitorGraphics.h"
 #include "ui_NorvaViewerUnit.h"
@@ -58,35 +68,80 @@ void PinFontsToLayoutDpi(QWidget& root) {
     }
 }
 
-// Shows the wait cursor for the lifetime of the object, letting pending events run
-// on either side so that the cursor change becomes visible; restored also on error.
+// Shows the wait cursor for the lifetime of the object; restored also on error. Only the
+// drop handler lets pending events run around a load (RunPendingEvents): anywhere else a
+// queued key press or click would start a second dialog or load inside the first.
 class TWaitCursor {
   public:
-    TWaitCursor() {
+    enum TEvents { KeepPendingEvents, RunPendingEvents };
+    explicit TWaitCursor(TEvents events = KeepPendingEvents) : Events_(events) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        QApplication::processEvents();
+        if (Events_ == RunPendingEvents) {
+            QApplication::processEvents();
+        }
     }
     ~TWaitCursor() {
         QApplication::restoreOverrideCursor();
-        QApplication::processEvents();
+        if (Events_ == RunPendingEvents) {
+            QApplication::processEvents();
+        }
     }
     TWaitCursor(const TWaitCursor&) = delete;
     TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+  private:
+    TEvents Events_;
 };
 
-QStringList DroppedFiles(const QMimeData& data) {
-    QStringList files;
+QList<std::filesystem::path> DroppedFiles(const QMimeData& data) {
+    QList<std::filesystem::path> files;
     for (const QUrl& url : data.urls()) {
         if (url.isLocalFile()) {
-            files.append(url.toLocalFile());
+            files.append(LocalFileBytes(url));
         }
     }
     return files;
 }
 
 QString PathText(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+    return DisplayFileName(QByteArray::fromStdString(path.native()));
 }
+
+std::filesystem::path PathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// What lay behind a file that could not be read, in the system's words where it has them.
+QString OpenFailureReason(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) {
+        return QString::fromStdString(ec.message()) + QLatin1Char('.');
+    }
+    if (std::filesystem::is_directory(status)) {
+        return QStringLiteral("It is a folder, not a file.");
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return QStringLiteral("It is not a regular file.");
+    }
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return QString::fromStdString(std::error_code(errno, std::generic_category()).message()) +
+               QLatin1Char('.');
+    }
+    ::close(descriptor);
+    return QStringLiteral("It could not be read to its end.");
+}
+
+const QString OverflowReason = QStringLiteral(
+    "The bearings of the OFFSET and ANGLE lines lie outside the range of 32-bit numbers.");
+
+// A save dialog that ignores its default suffix still gets the file type the user chose.
+QString WithSuffix(const QString& path, const QString& suffix) {
+    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
+}
+
+constexpr int ReloadQuietMilliseconds = 300;
 
 const QString UnknownErrorText = QStringLiteral("Unknown error");
 const QString SaveChartText = QStringLiteral("Save chart as PNG\u2026");
@@ -107,7 +162,7 @@ void WriteChosenFile(const QString& path, Write&& write) {
 
 }  // namespace
 
-TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
+TfmNorvaViewer::TfmNorvaViewer(std::filesystem::path startFile, QWidget* parent)
     : QWidget(parent),
       Ui_(std::make_unique<Ui::TfmNorvaViewer>()),
       StartFile_(std::move(startFile)) {
@@ -116,38 +171,36 @@ TfmNorvaViewer::TfmNorvaViewer(QString startFile, QWidget* parent)
     // The layout file places the charts; their sizes are the charts' own.
     Ui_->pbPolarChart->resize(PolarChartSize);
     Ui_->pbNeighborChart->resize(BarChartSize);
+    if (parent == nullptr) {
+        // A window of fixed size has nothing to maximise.
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint);
+    }
     Selectors_ = {Ui_->rb0, Ui_->rb1, Ui_->rb2, Ui_->rb3, Ui_->rb4, Ui_->rb5, Ui_->rb6, Ui_->rb7};
     ApplyWindowLook();
-    ChooseLogFile = [this] { return RunOpenDialog(); };
+    ChooseLogFile = [this](const QString& startFolder) { return RunOpenDialog(startFolder); };
     ChooseSaveFile = [this](const QString& caption, const QString& suggested,
                             const QString& filter) {
         return RunSaveDialog(caption, suggested, filter);
     };
-    ShowError = [this](const QString& message) { ShowErrorBox(message); };
-    ChooseLogFolder = [this] { return RunFolderDialog(); };
+    ChooseLogFolder = [this](const QString& startFolder) { return RunFolderDialog(startFolder); };
+    ShowError = [this](const QString& message, const QString& reason) {
+        ShowErrorBox(message, reason);
+    };
     Loader_ = std::make_unique<TLogLoader>(*this);
+    ApplyPalette();
     ConnectControls();
-    ConnectFolderKeys();
+    AddShortcuts();
+    ReloadTimer_.setSingleShot(true);
+    ReloadTimer_.setInterval(ReloadQuietMilliseconds);
+    connect(&ReloadTimer_, &QTimer::timeout, this, [this] { LoadedFileChanged(); });
 }
 
 TfmNorvaViewer::~TfmNorvaViewer() = default;
 
-// The window's layout is fixed: opening a folder and stepping through its logs are keys
-// (and a context menu entry), not buttons.
-void TfmNorvaViewer::ConnectFolderKeys() {
-    auto* openFolder = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
-    connect(openFolder, &QShortcut::activated, this,
-            [this] { RunHandler([this] { OpenFolderClick(); }); });
-    const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
-                                                     {Qt::CTRL | Qt::Key_PageUp, -1}};
-    for (const auto& [key, delta] : steps) {
-        auto* step = new QShortcut(QKeySequence(key), this);
-        connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
-    }
-}
-
 void TfmNorvaViewer::OpenFolderClick() {
-    const QString folder = ChooseLogFolder();
+    const QString folder = ChooseLogFolder(LastLogFolder());
     if (!folder.isEmpty()) {
         OpenLogFolder(folder);
     }
@@ -156,9 +209,10 @@ void TfmNorvaViewer::OpenFolderClick() {
 void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
     if (!LogList_) {
         LogList_ = std::make_unique<TLogListWindow>();
-        LogList_->ShowError = [this](const QString& message) { ShowError(message); };
-        connect(LogList_.get(), &TLogListWindow::LogChosen, this,
-                [this](const QString& path) { RunHandler([this, &path] { LoadLogFile(path); }); });
+        LogList_->ShowError = [this](const QString& message) { ShowError(message, {}); };
+        connect(LogList_.get(), &TLogListWindow::LogChosen, this, [this](const QString& path) {
+            RunHandler([this, &path] { LoadLogFile(PathBytes(path)); });
+        });
         // The same keys step in the list window too.
         const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
                                                          {Qt::CTRL | Qt::Key_PageUp, -1}};
@@ -178,17 +232,15 @@ bool TfmNorvaViewer::StepLog(int delta) {
     return LogList_ && LogList_->isVisible() && LogList_->Step(delta);
 }
 
-QString TfmNorvaViewer::RunFolderDialog() {
-    return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"));
+QString TfmNorvaViewer::RunFolderDialog(const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(this, QStringLiteral("Open folder"), startFolder);
 }
 
 void TfmNorvaViewer::ApplyWindowLook() {
     setFixedSize(size());
-    move(296, 176);
-    QPalette face = palette();
-    face.setColor(QPalette::Window, QColor(ButtonFaceColor));
-    face.setColor(QPalette::Button, QColor(ButtonFaceColor));
-    setPalette(face);
+    if (const QScreen* shown = screen()) {
+        move(WindowPosition(size(), shown->availableGeometry()));
+    }
     PinFontsToLayoutDpi(*this);
     // A widget's own style is not passed on to its children.
     auto* groupBoxStyle = new TGroupBoxStyle();
@@ -196,13 +248,56 @@ void TfmNorvaViewer::ApplyWindowLook() {
     for (QGroupBox* box : {Ui_->GroupBox1, Ui_->GroupBox2, Ui_->GroupBox3}) {
         box->setStyle(groupBoxStyle);
     }
+    auto* selectorStyle = new TSelectorStyle();
+    selectorStyle->setParent(this);
+    for (QRadioButton* selector : Selectors_) {
+        selector->setStyle(selectorStyle);
+    }
     for (QLabel* label : {Ui_->Label1, Ui_->Label2, Ui_->Label3}) {
         label->adjustSize();
     }
     // Drops anywhere on the window, the text box included, are the window's.
     Ui_->mmFileContent->setAcceptDrops(false);
     Ui_->mmFileContent->viewport()->setAcceptDrops(false);
-    NormalContentPalette_ = Ui_->mmFileContent->palette();
+}
+
+// The window is drawn on the desktop's button face, with the text colours that belong to it;
+// the text box keeps the desktop's base colours until a verdict tints it.
+void TfmNorvaViewer::ApplyPalette() {
+    const QPalette desktop = QApplication::palette(this);
+    QPalette face = desktop;
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        face.setColor(group, QPalette::Window, desktop.color(group, QPalette::Button));
+        face.setColor(group, QPalette::WindowText, desktop.color(group, QPalette::ButtonText));
+    }
+    setPalette(face);
+    NormalContentPalette_ = desktop;
+    SetFileContentColor(ContentTint_);
+    Loader_->NeighborChart().GapColor = face.color(QPalette::Button);
+    update();
+}
+
+void TfmNorvaViewer::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ApplicationPaletteChange && Loader_) {
+        ApplyPalette();
+    }
+}
+
+void TfmNorvaViewer::AddShortcuts() {
+    const auto add = [this](const QKeySequence& keys, auto&& action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    add(QKeySequence::Open, [this] { Ui_->btOpen->click(); });
+    // Not every platform theme binds the standard Quit key; on Linux it is Ctrl+Q throughout.
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { Ui_->btExit->click(); });
+    add(QKeySequence(Qt::Key_F5), [this] { RunHandler([this] { ReloadLogFile(); }); });
+    // The window's layout is fixed: opening a folder and stepping through its logs are keys
+    // (and a context menu entry), not buttons.
+    add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+        [this] { RunHandler([this] { OpenFolderClick(); }); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { StepLog(1); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { StepLog(-1); });
 }
 
 void TfmNorvaViewer::ConnectControls() {
@@ -236,12 +331,13 @@ void TfmNorvaViewer::ConnectControls() {
 
 template <typename Handler>
 void TfmNorvaViewer::RunHandler(Handler&& handler) {
+    ErrorReason_.clear();
     try {
         handler();
     } catch (const std::exception& error) {
-        ShowError(DecodeErrorText(error.what()));
+        ShowError(DecodeErrorText(error.what()), std::exchange(ErrorReason_, {}));
     } catch (...) {
-        ShowError(UnknownErrorText);
+        ShowError(UnknownErrorText, {});
     }
 }
 
@@ -253,9 +349,9 @@ void TfmNorvaViewer::RunPaintHandler(Handler&& handler) {
         handler();
     } catch (const std::exception& error) {
         const QString message = DecodeErrorText(error.what());
-        QTimer::singleShot(0, this, [this, message] { ShowError(message); });
+        QTimer::singleShot(0, this, [this, message] { ShowError(message, {}); });
     } catch (...) {
-        QTimer::singleShot(0, this, [this] { ShowError(UnknownErrorText); });
+        QTimer::singleShot(0, this, [this] { ShowError(UnknownErrorText, {}); });
     }
 }
 
@@ -263,15 +359,20 @@ void TfmNorvaViewer::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!Shown_) {
         Shown_ = true;
+        // Now the frame is known: the whole window, title bar included, must fit.
+        if (const QScreen* shown = screen(); shown != nullptr && isWindow()) {
+            move(WindowPosition(frameGeometry().size(), shown->availableGeometry()));
+        }
         RunHandler([this] { FormShow(); });
     }
 }
 
 void TfmNorvaViewer::FormShow() {
-    if (!StartFile_.isEmpty() && QFileInfo(StartFile_).isFile()) {
+    std::error_code ec;
+    if (!StartFile_.empty() && std::filesystem::is_regular_file(StartFile_, ec)) {
         LoadLogFile(StartFile_);
-    } else if (!StartFile_.isEmpty() && QFileInfo(StartFile_).isDir()) {
-        OpenLogFolder(StartFile_);
+    } else if (!StartFile_.empty() && std::filesystem::is_directory(StartFile_, ec)) {
+        OpenLogFolder(PathText(StartFile_));
     }
 }
 
@@ -294,15 +395,22 @@ void TfmNorvaViewer::dragEnterEvent(QDragEnterEvent* event) {
 
 void TfmNorvaViewer::dropEvent(QDropEvent* event) {
     // Read the list before any event runs: the drop data belongs to the drop event.
-    const QStringList files = DroppedFiles(*event->mimeData());
+    const QList<std::filesystem::path> files = DroppedFiles(*event->mimeData());
     event->acceptProposedAction();
     RunHandler([this, &files] { WMDropFiles(files); });
 }
 
+// The folder of the log opened last in this run; remembered nowhere else.
+QString TfmNorvaViewer::LastLogFolder() const {
+    return LoadedPath_.isEmpty()
+               ? QString()
+               : QFile::decodeName(QByteArray::fromStdString(LoadedFile_.parent_path().native()));
+}
+
 void TfmNorvaViewer::btOpenClick() {
-    const QString path = ChooseLogFile();
+    const QString path = ChooseLogFile(LastLogFolder());
     if (!path.isEmpty()) {
-        LoadLogFile(path);
+        LoadLogFile(PathBytes(path));
     }
 }
 
@@ -310,13 +418,14 @@ void TfmNorvaViewer::btExitClick() {
     close();
 }
 
-void TfmNorvaViewer::WMDropFiles(const QStringList& paths) {
+void TfmNorvaViewer::WMDropFiles(const QList<std::filesystem::path>& paths) {
     // A folder opens as a list and leaves the log shown as it is.
-    if (!paths.isEmpty() && QFileInfo(paths.first()).isDir()) {
-        OpenLogFolder(paths.first());
+    std::error_code ec;
+    if (!paths.isEmpty() && std::filesystem::is_directory(paths.first(), ec)) {
+        OpenLogFolder(PathText(paths.first()));
         return;
     }
-    const TWaitCursor waiting;
+    const TWaitCursor waiting(TWaitCursor::RunPendingEvents);
     Ui_->mmFileContent->Clear();
     // The whole path is used, however long: the file system allows far more than
     // 255 characters and a cut path would name another file or none.
@@ -329,14 +438,93 @@ void TfmNorvaViewer::rbXClick(int index) {
     Loader_->rbXClick(index);
 }
 
-void TfmNorvaViewer::LoadLogFile(const QString& path) {
-    // Every way in (Open, drop, command line) waits here; a large log takes seconds.
-    const TWaitCursor waiting;
-    Loader_->LoadLogFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+void TfmNorvaViewer::ReloadLogFile() {
+    if (!LoadedFile_.empty()) {
+        LoadLogFile(LoadedFile_);
+    }
 }
 
-QString TfmNorvaViewer::RunOpenDialog() {
+void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
+    // Every way in (Open, drop, command line, reload) waits here; a large log takes seconds.
+    const TWaitCursor waiting;
+    ShowLoadingFileName(path);
+    const TFileStamp stamp = FileStamp(path);
+    try {
+        Loader_->LoadLogFile(path);
+    } catch (const EFOpenError&) {
+        ErrorReason_ = OpenFailureReason(path);
+        // The text box still shows the earlier file (or nothing): so does the name label.
+        SetFileNameText(LoadedPath_.isEmpty() ? QStringLiteral("...") : LoadedPath_);
+        throw;
+    } catch (const EIntOverflow&) {
+        ErrorReason_ = OverflowReason;
+        throw;
+    }
+    LoadedStamp_ = stamp;
+    ShowWhyNotChecked();
+    WatchLoadedFile();
+}
+
+// While a large file loads, nothing of the earlier file may stand beside it as if it were
+// the new one's. The two labels are painted at once: no events run during the load.
+void TfmNorvaViewer::ShowLoadingFileName(const std::filesystem::path& path) {
+    SetFileNameText(PathText(path));
+    SetCheckResult("...");
+    Ui_->lbLogfileName->repaint();
+    Ui_->lbCheckResult->repaint();
+}
+
+// The loader leaves the verdict label alone for a file it does not check.
+void TfmNorvaViewer::ShowWhyNotChecked() {
+    const TLogState& state = Loader_->State();
+    if (Loader_->Verdict() || state.SoftwareVersion >= MinimumSoftwareVersion) {
+        return;
+    }
+    QString why;
+    if (Ui_->mmFileContent->LineCount() == 0) {
+        why = QStringLiteral("Not checked: the file is empty");
+    } else if (state.SoftwareVersion == 0) {
+        why = QStringLiteral("Not checked: no software version, not a NORVA-G log");
+    } else {
+        why = QStringLiteral("Not checked: software version %1 is below %2")
+                  .arg(state.SoftwareVersion)
+                  .arg(MinimumSoftwareVersion);
+    }
+    SetAutoSizedText(*Ui_->lbCheckResult, why);
+}
+
+// Changes come in bursts while a log is written; the reload waits until the file has been
+// quiet for a moment and reloads again if it changed meanwhile. The folder is watched too:
+// a file replaced by renaming another over it is a new file the old watch does not see.
+void TfmNorvaViewer::WatchLoadedFile() {
+    Watcher_ = std::make_unique<QFileSystemWatcher>();
+    const QString file = QFile::decodeName(QByteArray::fromStdString(LoadedFile_.native()));
+    Watcher_->addPath(file);
+    Watcher_->addPath(QFileInfo(file).absolutePath());
+    connect(Watcher_.get(), &QFileSystemWatcher::fileChanged, this,
+            [this] { ReloadTimer_.start(); });
+    connect(Watcher_.get(), &QFileSystemWatcher::directoryChanged, this,
+            [this] { ReloadTimer_.start(); });
+}
+
+void TfmNorvaViewer::LoadedFileChanged() {
+    if (QApplication::activeModalWidget() != nullptr || QApplication::overrideCursor() != nullptr) {
+        ReloadTimer_.start();  // not inside a dialog or another load
+        return;
+    }
+    std::error_code ec;
+    if (LoadedFile_.empty() || !std::filesystem::is_regular_file(LoadedFile_, ec) ||
+        FileStamp(LoadedFile_) == LoadedStamp_) {
+        return;  // gone for now (the folder watch sees it come back), or not changed
+    }
+    RunHandler([this] { ReloadLogFile(); });
+}
+
+QString TfmNorvaViewer::RunOpenDialog(const QString& startFolder) {
     QFileDialog dialog(this);
+    if (!startFolder.isEmpty()) {
+        dialog.setDirectory(startFolder);
+    }
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -354,6 +542,7 @@ QString TfmNorvaViewer::RunSaveDialog(const QString& caption, const QString& sug
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
     dialog.selectFile(suggested);
     if (dialog.exec() != QDialog::Accepted) {
         return {};
@@ -387,6 +576,9 @@ std::unique_ptr<QMenu> TfmNorvaViewer::FileContentMenu() {
     QAction* copy = menu->addAction(QStringLiteral("&Copy"));
     copy->setEnabled(content.HasSelection());
     connect(copy, &QAction::triggered, this, [&content] { content.CopySelection(); });
+    QAction* selectAll = menu->addAction(QStringLiteral("Select &All"));
+    selectAll->setEnabled(content.LineCount() > 0);
+    connect(selectAll, &QAction::triggered, this, [&content] { content.SelectAll(); });
     QAction* exportCsv = menu->addAction(ExportCsvText);
     exportCsv->setEnabled(Loader_->State().DataLoaded);
     connect(exportCsv, &QAction::triggered, this,
@@ -404,21 +596,23 @@ void TfmNorvaViewer::SaveChartImage(TWindowPaintBox& chart) {
     const QString suffix =
         polar ? QStringLiteral("-polar.png")
               : QStringLiteral("-direction%1.png").arg(std::max(0, Loader_->SelectedDirection()));
-    const QString path =
+    const QString chosen =
         ChooseSaveFile(SaveChartText, SuggestedPath(suffix), QStringLiteral("PNG images (*.png)"));
-    if (path.isEmpty()) {
+    if (chosen.isEmpty()) {
         return;
     }
+    const QString path = WithSuffix(chosen, QStringLiteral("png"));
     const QImage image = chart.Image();
     WriteChosenFile(path, [&image](QSaveFile& file) { return image.save(&file, "PNG"); });
 }
 
 void TfmNorvaViewer::ExportCellsCsv() {
-    const QString path = ChooseSaveFile(ExportCsvText, SuggestedPath(QStringLiteral(".csv")),
-                                        QStringLiteral("CSV files (*.csv)"));
-    if (path.isEmpty()) {
+    const QString chosen = ChooseSaveFile(ExportCsvText, SuggestedPath(QStringLiteral(".csv")),
+                                          QStringLiteral("CSV files (*.csv)"));
+    if (chosen.isEmpty()) {
         return;
     }
+    const QString path = WithSuffix(chosen, QStringLiteral("csv"));
     const std::string csv =
         CellCsvHeader() +
         CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(), Loader_->Verdict());
@@ -428,8 +622,9 @@ void TfmNorvaViewer::ExportCellsCsv() {
     });
 }
 
-void TfmNorvaViewer::ShowErrorBox(const QString& message) {
+void TfmNorvaViewer::ShowErrorBox(const QString& message, const QString& reason) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, message, QMessageBox::Ok, this);
+    box.setInformativeText(reason);
     box.exec();
 }
 
@@ -438,19 +633,29 @@ void TfmNorvaViewer::SetFileContent(const std::vector<std::string>& lines) {
 }
 
 void TfmNorvaViewer::SetFileContentColor(const QColor& color) {
+    ContentTint_ = color;
     QPalette content = NormalContentPalette_;
     if (color.isValid()) {
+        // The verdict tints are light whatever the desktop's colours: the text must suit them.
         content.setColor(QPalette::Base, color);
+        content.setColor(QPalette::Text, ReadableTextColor(color));
     }
     Ui_->mmFileContent->setPalette(content);
 }
 
 void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
-    const QString name = PathText(path);
-    LoadedPath_ = name;
-    SetAutoSizedText(*Ui_->lbLogfileName, name);
-    // The label stops at 310 pixels; the whole path stays readable here.
-    Ui_->lbLogfileName->setToolTip(name);
+    LoadedFile_ = path;
+    LoadedPath_ = PathText(path);
+    SetFileNameText(LoadedPath_);
+}
+
+// The label stops at 310 pixels: a longer path loses its middle there, so that the file's
+// own name stays in view; the tooltip holds it whole.
+void TfmNorvaViewer::SetFileNameText(const QString& name) {
+    QLabel& label = *Ui_->lbLogfileName;
+    SetAutoSizedText(label,
+                     label.fontMetrics().elidedText(name, Qt::ElideMiddle, label.maximumWidth()));
+    label.setToolTip(name == QLatin1String("...") ? QString() : name);
 }
 
 void TfmNorvaViewer::SetCheckResult(const std::string& text) {
@@ -492,28 +697,84 @@ QString LogFileDialogFilter() {
     return QStringLiteral("NORVA-G Measurements (*.ktz) (*.[kK][tT][zZ])");
 }
 
-TViewerCommandLine ParseViewerCommandLine(const QStringList& arguments) {
+namespace {
+
+// The argument that the parser saw as `text`, in its own bytes: the first one from `from`
+// on that no other option used.
+QByteArray RawArgument(const QList<QByteArray>& arguments, const QStringList& texts,
+                       std::vector<bool>& used, const QString& text) {
+    for (qsizetype i = 1; i < texts.size(); ++i) {
+        if (!used[static_cast<size_t>(i)] && texts[i] == text) {
+            used[static_cast<size_t>(i)] = true;
+            return arguments[i];
+        }
+    }
+    return QFile::encodeName(text);
+}
+
+}  // namespace
+
+TViewerCommandLine ParseViewerCommandLine(const QList<QByteArray>& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Viewer for signed NORVA-G Logfiles: shows a measurement log (.ktz), "
+                       "checks its signature and draws its measurements."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Load FILE as at start-up, save the window's image to OUT.png and exit."),
+        QStringLiteral("OUT.png"));
+    parser.addOption(screenshot);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The log to open, if it exists, or a FOLDER whose "
+                                                "logs the log list shows. A name that begins "
+                                                "with - follows --."),
+                                 QStringLiteral("[FILE | FOLDER]"));
+
+    QStringList texts;
+    for (const QByteArray& argument : arguments) {
+        texts.append(QFile::decodeName(argument));
+    }
     TViewerCommandLine commandLine;
-    const QStringList rest = arguments.mid(1);
-    if (rest.isEmpty()) {
+    commandLine.HelpText = parser.helpText();
+    if (!parser.parse(texts)) {
+        commandLine.Error = parser.errorText();
         return commandLine;
     }
-    if (rest.first() == QLatin1String("--help")) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         commandLine.Help = true;
         return commandLine;
     }
-    if (rest.first() != QLatin1String("--screenshot")) {
-        commandLine.StartFile = rest.first();
+    if (parser.isSet(version)) {
+        commandLine.Version = true;
         return commandLine;
     }
-    if (rest.size() < 2 || rest.at(1).isEmpty()) {
-        commandLine.Error = QStringLiteral("--screenshot needs the name of the image to write");
-        return commandLine;
+    std::vector<bool> used(static_cast<size_t>(texts.size()), false);
+    if (parser.isSet(screenshot)) {
+        const QString value = parser.value(screenshot);
+        if (value.isEmpty()) {
+            commandLine.Error = QStringLiteral("--screenshot needs the name of the image to write");
+            return commandLine;
+        }
+        commandLine.Screenshot = true;
+        const QString joined = QStringLiteral("--screenshot=") + value;
+        for (qsizetype i = 1; i < texts.size(); ++i) {
+            if (texts[i] == joined) {
+                used[static_cast<size_t>(i)] = true;
+                commandLine.ScreenshotPath = arguments[i].mid(joined.size() - value.size());
+            } else if (texts[i - 1] == QLatin1String("--screenshot") && texts[i] == value) {
+                used[static_cast<size_t>(i)] = true;
+                commandLine.ScreenshotPath = arguments[i];
+            } else {
+                continue;
+            }
+            break;
+        }
     }
-    commandLine.Screenshot = true;
-    commandLine.ScreenshotPath = rest.at(1);
-    if (rest.size() > 2) {
-        commandLine.StartFile = rest.at(2);
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        commandLine.StartFile = RawArgument(arguments, texts, used, files.first());
     }
     return commandLine;
 }

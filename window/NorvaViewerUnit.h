@@ -1,14 +1,20 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "app/LogView.h"
+#include "window/WindowFiles.h"
 
+class QFileSystemWatcher;
 class QMenu;
 class QRadioButton;
 class TLogLoader;
@@ -25,17 +31,18 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     Q_OBJECT
 
   public:
-    // startFile: the first command-line argument, loaded when the window is first
-    // shown if it names an existing file.
-    explicit TfmNorvaViewer(QString startFile = {}, QWidget* parent = nullptr);
+    // startFile: the first command-line argument as the file system's bytes, loaded when
+    // the window is first shown if it names an existing file.
+    explicit TfmNorvaViewer(std::filesystem::path startFile = {}, QWidget* parent = nullptr);
     ~TfmNorvaViewer() override;
 
     // The modal parts, replaceable so that tests never block on them.
-    // ChooseLogFile returns the chosen path, or an empty text when cancelled.
-    std::function<QString()> ChooseLogFile;
-    std::function<void(const QString& message)> ShowError;
-    // ChooseLogFolder returns the chosen folder, or an empty text when cancelled.
-    std::function<QString()> ChooseLogFolder;
+    // ChooseLogFile(start folder) returns the chosen path, or an empty text when cancelled.
+    std::function<QString(const QString& startFolder)> ChooseLogFile;
+    // ChooseLogFolder(start folder) returns the chosen folder, or an empty text when cancelled.
+    std::function<QString(const QString& startFolder)> ChooseLogFolder;
+    // The message is the error's own text; the reason says what lay behind it, or is empty.
+    std::function<void(const QString& message, const QString& reason)> ShowError;
     // ChooseSaveFile(caption, suggested path, filter) returns where to write, or an empty
     // text when cancelled. Nothing is ever written anywhere else.
     std::function<QString(const QString& caption, const QString& suggested, const QString& filter)>
@@ -44,7 +51,9 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     // Handlers.
     void btOpenClick();
     void btExitClick();
-    void WMDropFiles(const QStringList& paths);
+    void WMDropFiles(const QList<std::filesystem::path>& paths);
+    // F5, and the file watcher once the loaded file has changed on disk.
+    void ReloadLogFile();
     // "Open folder…" (Ctrl+Shift+O, and in the text box's context menu).
     void OpenFolderClick();
 
@@ -86,16 +95,24 @@ class TfmNorvaViewer : public QWidget, public ILogView {
   private:
     void FormShow();
     void rbXClick(int index);
-    void LoadLogFile(const QString& path);
+    void LoadLogFile(const std::filesystem::path& path);
+    void ShowLoadingFileName(const std::filesystem::path& path);
+    void ShowWhyNotChecked();
+    void SetFileNameText(const QString& name);
+    void WatchLoadedFile();
+    void LoadedFileChanged();
+    void ApplyPalette();
+    void AddShortcuts();
     void ConnectControls();
     void ApplyWindowLook();
-    QString RunOpenDialog();
-    QString RunFolderDialog();
-    void ConnectFolderKeys();
+    QString RunOpenDialog(const QString& startFolder);
+    QString RunFolderDialog(const QString& startFolder);
+    QString LastLogFolder() const;
     QString RunSaveDialog(const QString& caption, const QString& suggested, const QString& filter);
     QString SuggestedPath(const QString& suffix) const;
     void ShowMenu(std::unique_ptr<QMenu> menu, QWidget& owner, QPoint at);
-    void ShowErrorBox(const QString& message);
+    void ShowErrorBox(const QString& message, const QString& reason);
+    void changeEvent(QEvent* event) override;
     template <typename Handler>
     void RunHandler(Handler&& handler);
     template <typename Handler>
@@ -105,9 +122,17 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     std::array<QRadioButton*, 8> Selectors_{};
     std::unique_ptr<TLogLoader> Loader_;
     std::unique_ptr<TLogListWindow> LogList_;
-    QString StartFile_;
+    std::filesystem::path StartFile_;
+    // The file shown, as bytes and as the user reads it; empty before the first load.
+    std::filesystem::path LoadedFile_;
     QString LoadedPath_;
+    // The last reason found for an error of the running handler.
+    QString ErrorReason_;
+    std::unique_ptr<QFileSystemWatcher> Watcher_;
+    QTimer ReloadTimer_;
+    TFileStamp LoadedStamp_;
     QPalette NormalContentPalette_;
+    QColor ContentTint_;
     bool Shown_ = false;
     bool CheckingFromCode_ = false;
 };
@@ -116,12 +141,15 @@ class TfmNorvaViewer : public QWidget, public ILogView {
 // extension in any letter case, also in dialogs whose patterns are case-sensitive.
 QString LogFileDialogFilter();
 
-// The command line: NorvaViewer [FILE] | NorvaViewer --screenshot OUT.png [FILE].
+// The command line: NorvaViewer [--screenshot OUT.png] [--] [FILE], --help, --version.
+// Arguments are the bytes the program was given; the file names keep them unchanged.
 struct TViewerCommandLine {
-    QString StartFile;
-    QString ScreenshotPath;
+    QByteArray StartFile;
+    QByteArray ScreenshotPath;
     bool Screenshot = false;
     bool Help = false;
+    bool Version = false;
+    QString HelpText;
     QString Error;  // not empty: the arguments were not understood
 };
-TViewerCommandLine ParseViewerCommandLine(const QStringList& arguments);
+TViewerCommandLine ParseViewerCommandLine(const QList<QByteArray>& arguments);

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionGroupBox>
+#include <algorithm>
+#include <cmath>
 
 #include "window/WindowText.h"
 
@@ -23,8 +25,11 @@ void TWindowPaintBox::paintEvent(QPaintEvent* /*event*/) {
         OnPaint();
     }
     if (!Image_.isNull()) {
+        // On a scaled screen each chart pixel becomes a block of whole device pixels, never a
+        // blend of neighbours: the dotted lines and the one-pixel bars stay sharp.
         QPainter painter(this);
-        painter.drawImage(0, 0, Image_);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(QRect(QPoint(0, 0), Image_.size()), Image_);
     }
 }
 
@@ -83,7 +88,82 @@ QRect TGroupBoxStyle::subControlRect(ComplexControl control, const QStyleOptionC
     }
 }
 
+void TSelectorStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+                                   QPainter* painter, const QWidget* widget) const {
+    if (element != PE_IndicatorRadioButton) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    const bool enabled = option->state & State_Enabled;
+    const bool checked = option->state & State_On;
+    const QPalette& palette = option->palette;
+    const QColor ink = enabled ? palette.color(QPalette::Active, QPalette::Text)
+                               : palette.color(QPalette::Disabled, QPalette::Text);
+    const QColor fill = enabled ? palette.color(QPalette::Active, QPalette::Base)
+                                : palette.color(QPalette::Active, QPalette::Window);
+    const QRectF box = QRectF(option->rect.topLeft(), QSizeF(IndicatorSize, IndicatorSize));
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setPen(QPen(ink, 1.0));
+    painter->setBrush(fill);
+    painter->drawEllipse(box.adjusted(0.5, 0.5, -0.5, -0.5));
+    if (checked) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(ink);
+        painter->drawEllipse(box.center(), 2.5, 2.5);
+    }
+    painter->restore();
+}
+
+int TSelectorStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                                const QWidget* widget) const {
+    if (metric == PM_ExclusiveIndicatorWidth || metric == PM_ExclusiveIndicatorHeight) {
+        return IndicatorSize;
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+QRect TSelectorStyle::subElementRect(SubElement element, const QStyleOption* option,
+                                     const QWidget* widget) const {
+    if (element == SE_RadioButtonIndicator) {
+        return {option->rect.topLeft(), QSize(IndicatorSize, IndicatorSize)};
+    }
+    if (element == SE_RadioButtonFocusRect) {
+        return option->rect;
+    }
+    return QProxyStyle::subElementRect(element, option, widget);
+}
+
 void SetAutoSizedText(QLabel& label, const QString& text) {
     label.setText(text);
     label.adjustSize();
+}
+
+namespace {
+
+// Relative luminance of the sRGB colour, as the WCAG contrast ratio uses it.
+double Luminance(const QColor& color) {
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+           0.0722 * channel(color.blueF());
+}
+
+}  // namespace
+
+QColor ReadableTextColor(const QColor& background) {
+    const double luminance = Luminance(background);
+    const double onBlack = (luminance + 0.05) / 0.05;
+    const double onWhite = 1.05 / (luminance + 0.05);
+    return onBlack >= onWhite ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+QPoint WindowPosition(QSize size, const QRect& available) {
+    constexpr QPoint LayoutPosition(296, 176);
+    const int x = std::max(available.left(),
+                           std::min(LayoutPosition.x(), available.right() + 1 - size.width()));
+    const int y = std::max(available.top(),
+                           std::min(LayoutPosition.y(), available.bottom() + 1 - size.height()));
+    return {x, y};
 }

@@ -58,5 +58,32 @@ class TGroupBoxStyle : public QProxyStyle {
                          SubControl subControl, const QWidget* widget = nullptr) const override;
 };
 
+// The direction selectors in every style: their indicator drawn to fill the 13 x 13 box of
+// the layout (a style's own may be larger and lose its edge, or tell a disabled button from
+// an enabled one only by a shade). Enabled: a ring in the text colour on the base colour;
+// disabled: a ring of the disabled text colour on the window face; selected: a dot inside.
+class TSelectorStyle : public QProxyStyle {
+    Q_OBJECT
+
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    static constexpr int IndicatorSize = 13;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                    const QWidget* widget = nullptr) const override;
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget = nullptr) const override;
+};
+
 // Sets a label's text and lets it grow or shrink to fit, as far as its maximum width.
 void SetAutoSizedText(QLabel& label, const QString& text);
+
+// Black or white, whichever reads better on `background` (the larger contrast ratio).
+QColor ReadableTextColor(const QColor& background);
+
+// Where the window of `size` opens: at its layout position 296, 176 when it fits there into
+// `available`, else moved as little as needed to lie in it whole, its top-left corner first.
+QPoint WindowPosition(QSize size, const QRect& available);

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QPixmap>
 #include <cstdio>
 
@@ -8,12 +9,6 @@ namespace {
 
 constexpr int ExitUsage = 64;
 
-const char* const UsageText =
-    "Usage: NorvaViewer [FILE | FOLDER]\n"
-    "       NorvaViewer --screenshot OUT.png [FILE]\n"
-    "Opens the NORVA-G measurement log FILE (.ktz), or the list of the logs in FOLDER.\n"
-    "With --screenshot, loads FILE, saves the window's image to OUT.png and exits.\n";
-
 void PrintError(const QString& message) {
     std::fprintf(stderr, "NorvaViewer: %s\n", message.toLocal8Bit().constData());
 }
@@ -22,9 +17,9 @@ void PrintError(const QString& message) {
 // the standard error stream instead of a message box nobody could close.
 int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
     bool failed = false;
-    window.ShowError = [&failed](const QString& message) {
+    window.ShowError = [&failed](const QString& message, const QString& reason) {
         failed = true;
-        PrintError(message);
+        PrintError(reason.isEmpty() ? message : message + QStringLiteral(": ") + reason);
     };
     window.show();
     QApplication::processEvents();
@@ -44,20 +39,29 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.norva.NorvaViewer"));
 
-    const TViewerCommandLine commandLine = ParseViewerCommandLine(QApplication::arguments());
+    // The arguments Qt left over, as bytes: a file name need not be valid in the locale.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QByteArray(argv[i]));
+    }
+    const TViewerCommandLine commandLine = ParseViewerCommandLine(arguments);
     if (commandLine.Help) {
-        std::fputs(UsageText, stdout);
+        std::fputs(commandLine.HelpText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (commandLine.Version) {
+        std::printf("NorvaViewer %s\n", qPrintable(QApplication::applicationVersion()));
         return 0;
     }
     if (!commandLine.Error.isEmpty()) {
         PrintError(commandLine.Error);
-        std::fputs(UsageText, stderr);
+        std::fputs("Try 'NorvaViewer --help' for more information.\n", stderr);
         return ExitUsage;
     }
 
-    TfmNorvaViewer window(commandLine.StartFile);
+    TfmNorvaViewer window(commandLine.StartFile.toStdString());
     if (commandLine.Screenshot) {
-        return SaveScreenshot(window, commandLine.ScreenshotPath);
+        return SaveScreenshot(window, QFile::decodeName(commandLine.ScreenshotPath));
     }
     window.show();
     return QApplication::exec();

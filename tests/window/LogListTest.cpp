@@ -22,7 +22,7 @@ class LogListTest : public WindowFixture {
     TLogListWindow& OpenSamples(const QString& folder = QString(NORVA_SAMPLES)) {
         MakeWindow();
         ShowWindow();
-        Window->ChooseLogFolder = [folder] { return folder; };
+        Window->ChooseLogFolder = [folder](const QString&) { return folder; };
         QTest::keyClick(Window.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
         TLogListWindow* list = Window->LogList();
         EXPECT_NE(list, nullptr);

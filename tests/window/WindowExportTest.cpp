@@ -2,7 +2,9 @@
 // chose, and the wait cursor on every way a log comes in.
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -129,27 +131,48 @@ TEST_F(WindowExport, UnwritablePlaceIsReported) {
     EXPECT_FALSE(QFileInfo::exists(Out.filePath("no-such-folder")));
 }
 
-// Notes the application cursor at the moment the loader hands over the file's lines.
+// Notes the application cursor at the moment the loader hands over the file's lines, and
+// queues a key press and a click there, as a user does who grows impatient.
 class CursorWatchingWindow : public TfmNorvaViewer {
   public:
     using TfmNorvaViewer::TfmNorvaViewer;
     void SetFileContent(const std::vector<std::string>& lines) override {
         const QCursor* cursor = QApplication::overrideCursor();
         Shapes.append(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
+        if (Shapes.size() == 1) {
+            QCoreApplication::postEvent(
+                this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QWidget* open = findChild<QPushButton*>("btOpen");
+            const QPointF centre = QRectF(open->rect()).center();
+            for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QCoreApplication::postEvent(
+                    open, new QMouseEvent(
+                              type, centre, open->mapToGlobal(centre), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier));
+            }
+        }
         TfmNorvaViewer::SetFileContent(lines);
     }
     QList<Qt::CursorShape> Shapes;
 };
 
-TEST(WindowWaitCursor, ShownDuringEveryLoad) {
+TEST(WindowWaitCursor, ShownDuringEveryLoadWhileQueuedInputWaits) {
     const QString log = SamplePath("demo-gsmr.ktz");
-    CursorWatchingWindow window(log);
-    window.ChooseLogFile = [&log] { return log; };
-    window.show();  // the command-line file
-    QCoreApplication::processEvents();
+    CursorWatchingWindow window(QFile::encodeName(log).toStdString());
+    int dialogs = 0;
+    window.ChooseLogFile = [&](const QString&) {
+        ++dialogs;
+        return log;
+    };
+    window.show();  // the command-line file, loaded before the queued input runs
+    EXPECT_EQ(window.Shapes.size(), 1);
+    EXPECT_EQ(dialogs, 0);
+    QCoreApplication::processEvents();  // now the key press and the click, one load each
+    EXPECT_EQ(dialogs, 2);
     window.findChild<QPushButton*>("btOpen")->click();
-    window.WMDropFiles({log});
-    EXPECT_EQ(window.Shapes, QList<Qt::CursorShape>(3, Qt::WaitCursor));
+    window.WMDropFiles({QFile::encodeName(log).toStdString()});
+    EXPECT_EQ(window.Shapes, QList<Qt::CursorShape>(5, Qt::WaitCursor));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 
 #include "app/LogLoader.h"
 #include "tests/window/WindowTestSupport.h"
@@ -44,24 +46,86 @@ class WindowInput : public WindowFixture {
     }
 };
 
-TEST_F(WindowInput, EscapePressesOpenWhereverTheFocusIs) {
+TEST_F(WindowInput, EscapeAndCtrlOPressOpenWhereverTheFocusIs) {
     MakeWindow();
     ShowWindow();
+    Window->activateWindow();
     NextChoice = SamplePath("demo-gsmr.ktz");
     for (const char* focused : {"mmFileContent", "btExit", "btOpen"}) {
-        const int before = DialogRuns;
-        QTest::keyClick(&Control<QWidget>(focused), Qt::Key_Escape);
-        EXPECT_EQ(DialogRuns, before + 1) << focused;
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_O)}) {
+            const int before = DialogRuns;
+            QTest::keyClick(&Control<QWidget>(focused), key.key(), key.keyboardModifiers());
+            EXPECT_EQ(DialogRuns, before + 1) << focused;
+        }
     }
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // The next dialog starts where the last log came from.
+    EXPECT_EQ(DialogFolders.first(), QString());
+    EXPECT_EQ(DialogFolders.last(), QFileInfo(NextChoice).absolutePath());
 }
 
-TEST_F(WindowInput, ExitButtonClosesTheWindow) {
+TEST_F(WindowInput, ExitButtonAndCtrlQCloseTheWindow) {
+    for (const bool byKey : {false, true}) {
+        MakeWindow();
+        ShowWindow();
+        Window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+        if (byKey) {
+            QTest::keyClick(Window.get(), Qt::Key_Q, Qt::ControlModifier);
+        } else {
+            Control<QPushButton>("btExit").click();
+        }
+        EXPECT_FALSE(Window->isVisible()) << byKey;
+        EXPECT_EQ(DialogRuns, 0);
+    }
+}
+
+TEST_F(WindowInput, F5AndTheFileWatcherShowTheFileAsItIsNow) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("live.ktz"));
+    const auto readSample = [](const char* name) {
+        QFile sample(SamplePath(QString::fromLatin1(name)));
+        return sample.open(QIODevice::ReadOnly) ? sample.readAll() : QByteArray();
+    };
+    const QByteArray good = readSample("demo-gsmr.ktz");
+    const QByteArray bad = readSample("tampered.ktz");
+    const auto write = [](const QString& target, const QByteArray& bytes) {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write(path, good);
     MakeWindow();
     ShowWindow();
-    Control<QPushButton>("btExit").click();
-    EXPECT_FALSE(Window->isVisible());
-    EXPECT_EQ(DialogRuns, 0);
+    OpenThroughDialog(path);
+    ASSERT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+
+    // F5 reloads at once, before the watcher's pause is over.
+    write(path, bad);
+    QTest::keyClick(Window.get(), Qt::Key_F5);
+    EXPECT_EQ(LabelText("lbCheckResult"), "The signature is NOT VALID");
+
+    // Rewritten in several steps: the window ends with the final file, not a half-written one.
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (qsizetype at = 0; at < good.size(); at += 200) {
+            file.write(good.mid(at, 200));
+            file.flush();
+            QTest::qWait(20);
+        }
+    }
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return LabelText("lbCheckResult") == "The signature is OK"; }, 5000));
+    // Replaced by renaming another file over it.
+    write(dir.filePath("next.ktz"), bad);
+    ASSERT_TRUE(std::filesystem::exists(dir.filePath("next.ktz").toStdString()));
+    std::filesystem::rename(dir.filePath("next.ktz").toStdString(), path.toStdString());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return LabelText("lbCheckResult") == "The signature is NOT VALID"; }, 5000));
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    EXPECT_EQ(DialogRuns, 1);
 }
 
 TEST_F(WindowInput, DropLoadsOnlyTheFirstFile) {
@@ -73,7 +137,7 @@ TEST_F(WindowInput, DropLoadsOnlyTheFirstFile) {
     EXPECT_TRUE(DragIsAccepted(*data));
     Drop(*data);
     EXPECT_TRUE(Errors.isEmpty());
-    EXPECT_EQ(LabelText("lbLogfileName"), files.first());
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), files.first());
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is NOT VALID");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -94,7 +158,7 @@ TEST_F(WindowInput, FailedDropClearsTextRestoresCursorThenReports) {
     ShowWindow();
     OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
     QList<const QCursor*> cursorsWhileReporting;
-    Window->ShowError = [&](const QString& message) {
+    Window->ShowError = [&](const QString& message, const QString& /*reason*/) {
         cursorsWhileReporting.append(QApplication::overrideCursor());
         Errors.append(message);
     };
@@ -126,8 +190,13 @@ TEST_F(WindowInput, DroppedPathLongerThan255CharactersOpens) {
     ShowWindow();
     Drop(*FileDrop({path}));
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    EXPECT_EQ(LabelText("lbLogfileName"), path);
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // The label loses the middle of the path, never the file's own name; the tooltip has it all.
+    const QLabel& name = Control<QLabel>("lbLogfileName");
+    EXPECT_EQ(name.toolTip(), path);
+    EXPECT_TRUE(name.text().endsWith(QStringLiteral("\u2026e-section-298/demo-gsmr.ktz")))
+        << name.text().toStdString();
+    EXPECT_LE(name.width(), 310);
 }
 
 TEST_F(WindowInput, DialogFilterShowsItsTextAndMatchesAnyLetterCase) {

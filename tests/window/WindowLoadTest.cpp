@@ -67,10 +67,14 @@ TEST_P(SampleDisplay, ShowsTheKnownAnswer) {
     OpenThroughDialog(path);
 
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    EXPECT_EQ(LabelText("lbLogfileName"), path);
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), path);
     EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText().split('\n'), FileLines(path));
     const QJsonValue verdict = expected["verdict"];
-    EXPECT_EQ(LabelText("lbCheckResult"), verdict.isNull() ? "..." : verdict.toString());
+    if (verdict.isNull()) {
+        EXPECT_TRUE(LabelText("lbCheckResult").startsWith("Not checked: ")) << stem.toStdString();
+    } else {
+        EXPECT_EQ(LabelText("lbCheckResult"), verdict.toString());
+    }
     EXPECT_EQ(ContentColor(), VerdictColor(verdict));
 
     const QJsonArray directions = expected["directions"].toArray();
@@ -110,7 +114,7 @@ TEST_F(WindowLoad, FirstCommandLineArgumentIsLoadedWhenShown) {
     MakeWindow(path);
     EXPECT_EQ(LabelText("lbLogfileName"), "...");
     ShowWindow();
-    EXPECT_EQ(LabelText("lbLogfileName"), path);
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), path);
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
     EXPECT_TRUE(Errors.isEmpty());
 }
@@ -134,6 +138,47 @@ TEST_F(WindowLoad, TextBoxDecodesWindows1252) {
     OpenThroughDialog(path);
     EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText(),
               QString::fromUtf8("K\u00F6ln \u20AC \u0081\u0178\nend"));
+}
+
+TEST_F(WindowLoad, ErrorsSayWhyTheFileCouldNotBeRead) {
+    const struct {
+        QString Path;
+        const char* Reason;
+    } cases[] = {
+        {SamplePath("gone.ktz"), "No such file or directory."},
+        {SamplePath("demo-gsmr.ktz/inside.ktz"), "Not a directory."},
+        {SamplePath("expected"), "It is a folder, not a file."},
+        {QStringLiteral("/dev/null"), "It is not a regular file."},
+    };
+    MakeWindow();
+    for (const auto& c : cases) {
+        OpenThroughDialog(c.Path);
+        ASSERT_FALSE(Reasons.isEmpty()) << c.Path.toStdString();
+        EXPECT_EQ(Reasons.last(), c.Reason) << c.Path.toStdString();
+        EXPECT_EQ(Errors.last(),
+                  QString::fromUtf8("Datei %1 kann nicht geöffnet werden").arg(c.Path));
+    }
+    EXPECT_EQ(Errors.size(), 4);
+}
+
+TEST_F(WindowLoad, FilesThatAreNotCheckedSayWhy) {
+    QTemporaryDir dir;
+    const struct {
+        QByteArray Bytes;
+        const char* Shown;
+    } cases[] = {
+        {"", "Not checked: the file is empty"},
+        {"just some text\r\n", "Not checked: no software version, not a NORVA-G log"},
+        {"SWVERSION: NG-FW 789\r\n", "Not checked: software version 789 is below 790"},
+    };
+    MakeWindow();
+    for (const auto& c : cases) {
+        OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+        OpenThroughDialog(WriteFile(dir, "not-checked.ktz", c.Bytes));
+        EXPECT_EQ(LabelText("lbCheckResult"), c.Shown);
+        EXPECT_EQ(ContentColor(), QColor(Qt::white));
+    }
+    EXPECT_TRUE(Errors.isEmpty());
 }
 
 TEST_F(WindowLoad, CancelledDialogChangesNothing) {
@@ -160,8 +205,11 @@ TEST_F(WindowLoad, FailedOpenIsReportedAndLeavesNothingHalfDrawn) {
     ASSERT_EQ(Errors.size(), 1);
     EXPECT_EQ(Errors.first(),
               QString::fromUtf8("Datei %1 kann nicht geöffnet werden").arg(missing));
+    EXPECT_EQ(Reasons.first(), "No such file or directory.");
     // The Open button does not empty the text box; the reset before the read did the rest.
     EXPECT_EQ(Control<TLazyTextView>("mmFileContent").toPlainText(), text);
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), SamplePath("demo-gsmr.ktz"));
+    EXPECT_EQ(LabelText("lbCheckResult"), "...");
     EXPECT_FALSE(Window->Loader().State().DataLoaded);
     for (int index = 0; index < 8; ++index) {
         EXPECT_FALSE(Selector(index).isEnabled()) << index;
@@ -184,7 +232,8 @@ TEST_F(WindowLoad, OverflowingAnglesAreReportedInTheirOwnWords) {
     MakeWindow();
     OpenThroughDialog(path);
     EXPECT_EQ(Errors, QStringList{QString::fromUtf8("Integerüberlauf")});
-    EXPECT_EQ(LabelText("lbLogfileName"), path);
+    EXPECT_TRUE(Reasons.first().contains("OFFSET and ANGLE")) << Reasons.first().toStdString();
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), path);
     EXPECT_FALSE(Window->Loader().State().DataLoaded);
 }
 

@@ -63,10 +63,14 @@ void WindowFixture::TearDown() {
 }
 
 TfmNorvaViewer& WindowFixture::MakeWindow(const QString& startFile) {
-    Window = std::make_unique<TfmNorvaViewer>(startFile);
-    Window->ShowError = [this](const QString& message) { Errors.append(message); };
-    Window->ChooseLogFile = [this] {
+    Window = std::make_unique<TfmNorvaViewer>(QFile::encodeName(startFile).toStdString());
+    Window->ShowError = [this](const QString& message, const QString& reason) {
+        Errors.append(message);
+        Reasons.append(reason);
+    };
+    Window->ChooseLogFile = [this](const QString& startFolder) {
         ++DialogRuns;
+        DialogFolders.append(startFolder);
         return NextChoice;
     };
     return *Window;

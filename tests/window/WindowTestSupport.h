@@ -58,6 +58,8 @@ class WindowFixture : public ::testing::Test {
 
     std::unique_ptr<TfmNorvaViewer> Window;
     QStringList Errors;
+    QStringList Reasons;        // beside each error
+    QStringList DialogFolders;  // where each open dialog started
     QString NextChoice;
     int DialogRuns = 0;
 };
