@@ -97,6 +97,13 @@ TEST_F(TextView, KeysAndWheelScrollALongText) {
     Key(Qt::Key_PageUp);
     EXPECT_EQ(View.FirstVisibleLine(), 200000 - 2 * page);
     Key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(View.FirstVisibleLine(), 0);
+    // The caret moves first; the text scrolls once it would leave the view.
+    for (int line = 1; line < page; ++line) {
+        Key(Qt::Key_Down);
+    }
+    EXPECT_EQ(View.CursorLine(), page - 1);
+    EXPECT_EQ(View.FirstVisibleLine(), 0);
     Key(Qt::Key_Down);
     EXPECT_EQ(View.FirstVisibleLine(), 1);
     QWheelEvent wheel(QPointF(50, 50), View.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
@@ -150,6 +157,73 @@ TEST_F(TextView, MouseSelectsAndCtrlCCopies) {
     EXPECT_EQ(View.SelectedText(), "alpha\nbravo\ncharlie");
     Mouse(QEvent::MouseButtonPress, At(0, 1));
     EXPECT_FALSE(View.HasSelection());
+}
+
+TEST_F(TextView, CaretReachesEveryColumnOfALongLineAndTheViewFollows) {
+    const std::string record = "03;" + std::string(596, 'x') + "END";
+    View.SetLines({"short", record, "tail"});
+    View.setFocus();
+    Key(Qt::Key_Down);
+    Key(Qt::Key_End);
+    EXPECT_EQ(View.CursorColumn(), 602);
+    const int shifted = View.HorizontalOffset();
+    EXPECT_GT(shifted, 500 * View.fontMetrics().horizontalAdvance('M'));
+    // The end of the line is drawn where the caret now stands.
+    const QImage image = ShownImage(*View.viewport());
+    const QColor base = View.palette().color(QPalette::Base);
+    const int endX = 3 + 599 * View.fontMetrics().horizontalAdvance('M') - shifted;
+    EXPECT_FALSE(AllPixelsAre(image.copy(endX, At(1, 0).y() - 4, 20, 8), base));
+    Key(Qt::Key_Home);
+    EXPECT_EQ(View.HorizontalOffset(), 0);
+    // Shift+wheel and a sideways swipe scroll the columns, the plain wheel does not.
+    for (const auto& [delta, modifiers] : {std::pair{QPoint(0, -120), Qt::ShiftModifier},
+                                           std::pair{QPoint(-120, 0), Qt::NoModifier}}) {
+        const int before = View.HorizontalOffset();
+        QWheelEvent wheel(QPointF(50, 50), View.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          delta, Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(View.viewport(), &wheel);
+        EXPECT_GT(View.HorizontalOffset(), before);
+    }
+    EXPECT_EQ(View.FirstVisibleLine(), 0);
+}
+
+TEST_F(TextView, KeysDoubleClickAndFindSelectLikeATextView) {
+    const std::string huge(100000, 'h');
+    View.SetLines({"alpha bravo", "charlie delta", huge, "Charlie"});
+    View.setFocus();
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(View.SelectedText(), "alpha ");
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(View.SelectedText(), "alpha bravo\ncharli");
+    Key(Qt::Key_Left);
+    EXPECT_FALSE(View.HasSelection());
+    Mouse(QEvent::MouseButtonDblClick, At(1, 10));
+    EXPECT_EQ(View.SelectedText(), "delta");
+    // Selected text takes the palette's selection colours.
+    const QImage image = ShownImage(*View.viewport());
+    EXPECT_EQ(image.pixelColor(At(1, 10).x(), At(1, 10).y() - 5),
+              View.palette().color(QPalette::Highlight));
+
+    QStringList asked;
+    View.AskFindText = [&asked](const QString& previous) {
+        asked.append(previous);
+        return QStringLiteral("CHARLIE");
+    };
+    Key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(View.CursorLine(), 3);
+    EXPECT_EQ(View.SelectedText(), "Charlie");
+    Key(Qt::Key_F3);  // on past the end, from the top again
+    EXPECT_EQ(View.CursorLine(), 1);
+    Key(Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(View.CursorLine(), 3);
+    EXPECT_EQ(asked, QStringList{QString()});
+
+    // A line far longer than the box shows is copied whole.
+    View.SelectAll();
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().size(), 11 + 1 + 13 + 1 + 100000 + 1 + 7);
 }
 
 TEST_F(TextView, ClearEmptiesTheBox) {
