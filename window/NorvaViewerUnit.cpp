@@ -239,7 +239,7 @@ QString TfmNorvaViewer::RunFolderDialog(const QString& startFolder) {
 void TfmNorvaViewer::ApplyWindowLook() {
     setFixedSize(size());
     if (const QScreen* shown = screen()) {
-        move(WindowPosition(size(), shown->availableGeometry()));
+        move(WindowPosition(size(), shown->geometry(), shown->availableGeometry()));
     }
     PinFontsToLayoutDpi(*this);
     // A widget's own style is not passed on to its children.
@@ -361,7 +361,8 @@ void TfmNorvaViewer::showEvent(QShowEvent* event) {
         Shown_ = true;
         // Now the frame is known: the whole window, title bar included, must fit.
         if (const QScreen* shown = screen(); shown != nullptr && isWindow()) {
-            move(WindowPosition(frameGeometry().size(), shown->availableGeometry()));
+            move(WindowPosition(frameGeometry().size(), shown->geometry(),
+                                shown->availableGeometry()));
         }
         RunHandler([this] { FormShow(); });
     }

@@ -159,8 +159,8 @@ QColor ReadableTextColor(const QColor& background) {
     return onBlack >= onWhite ? QColor(Qt::black) : QColor(Qt::white);
 }
 
-QPoint WindowPosition(QSize size, const QRect& available) {
-    constexpr QPoint LayoutPosition(296, 176);
+QPoint WindowPosition(QSize size, const QRect& screen, const QRect& available) {
+    const QPoint LayoutPosition = screen.topLeft() + QPoint(296, 176);
     const int x = std::max(available.left(),
                            std::min(LayoutPosition.x(), available.right() + 1 - size.width()));
     const int y = std::max(available.top(),

@@ -84,6 +84,7 @@ void SetAutoSizedText(QLabel& label, const QString& text);
 // Black or white, whichever reads better on `background` (the larger contrast ratio).
 QColor ReadableTextColor(const QColor& background);
 
-// Where the window of `size` opens: at its layout position 296, 176 when it fits there into
-// `available`, else moved as little as needed to lie in it whole, its top-left corner first.
-QPoint WindowPosition(QSize size, const QRect& available);
+// Where the window of `size` opens on a screen: at its layout position 296, 176 from the
+// screen's corner when it fits there into the screen's `available` area, else moved as little
+// as needed to lie in it whole, its top-left corner first.
+QPoint WindowPosition(QSize size, const QRect& screen, const QRect& available);

@@ -142,6 +142,35 @@ TEST_F(WindowInput, DropLoadsOnlyTheFirstFile) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(WindowInput, FileNameInAnotherEncodingOpensByDropAndCommandLine) {
+    QTemporaryDir dir;
+    // Latin-1 "Köln.ktz": not valid UTF-8, so no QString can carry the name.
+    const std::filesystem::path path =
+        std::filesystem::path(QFile::encodeName(dir.path()).toStdString()) / "K\xF6ln.ktz";
+    std::filesystem::copy_file(QFile::encodeName(SamplePath("demo-gsmr.ktz")).toStdString(), path);
+    const QString shown = QString::fromUtf8("/K\u00F6ln.ktz");
+    const QByteArray url =
+        "file://" + QByteArray::fromStdString(path.native()).toPercentEncoding("/");
+    for (const bool dropped : {true, false}) {
+        Window = std::make_unique<TfmNorvaViewer>(dropped ? std::filesystem::path() : path);
+        Window->ShowError = [this](const QString& message, const QString&) {
+            Errors.append(message);
+        };
+        ShowWindow();
+        if (dropped) {
+            Drop(*[&url] {
+                auto data = std::make_unique<QMimeData>();
+                data->setUrls({QUrl::fromEncoded(url)});
+                return data;
+            }());
+        }
+        EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+        EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK") << dropped;
+        EXPECT_TRUE(LabelText("lbLogfileName").endsWith(shown))
+            << LabelText("lbLogfileName").toStdString();
+    }
+}
+
 TEST_F(WindowInput, DropWithoutFilesIsRefused) {
     MakeWindow();
     ShowWindow();

@@ -39,6 +39,8 @@ TEST_F(WindowLayout, FixedClientAreaOnTheButtonFace) {
     EXPECT_EQ(Window->minimumSize(), QSize(695, 505));
     EXPECT_EQ(Window->maximumSize(), QSize(695, 505));
     EXPECT_EQ(Window->windowTitle(), "NORVA-G Viewer");
+    EXPECT_FALSE(Window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(Window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(Window->windowIcon().isNull());
     EXPECT_EQ(Window->palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::Button));
@@ -46,6 +48,26 @@ TEST_F(WindowLayout, FixedClientAreaOnTheButtonFace) {
     const QWidget& header = Control<QWidget>("Label3");
     EXPECT_EQ(header.width(), header.sizeHint().width());
     EXPECT_LE(header.geometry().right(), header.parentWidget()->width());
+}
+
+TEST(WindowPlacement, LayoutPositionWhenItFitsElseWholeOnTheScreen) {
+    const struct {
+        QRect Screen;
+        QRect Available;
+        QPoint Expected;
+    } cases[] = {
+        {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, {296, 176}},
+        {{0, 0, 1024, 768}, {0, 0, 1024, 768}, {296, 176}},
+        {{0, 0, 800, 600}, {0, 0, 800, 600}, {105, 95}},      // moved left and up just enough
+        {{0, 0, 1024, 630}, {0, 30, 1024, 600}, {296, 125}},  // a panel at the top, a short screen
+        {{1920, 0, 1280, 1024}, {1920, 0, 1280, 1024}, {2216, 176}},  // the second screen of two
+        // Too small: the top-left corner stays in view.
+        {{0, 0, 640, 480}, {0, 0, 640, 480}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WindowPosition(QSize(695, 505), c.Screen, c.Available), c.Expected)
+            << c.Available.width() << 'x' << c.Available.height();
+    }
 }
 
 TEST_F(WindowLayout, FontsAreTheInstalledStandInsAtLayoutPixelSizes) {
