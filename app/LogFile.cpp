@@ -26,30 +26,60 @@ const char* FindByte(const char* from, const char* end, char c) {
 
 }  // namespace
 
+TLogText::TLogText(std::shared_ptr<const char[]> bytes, std::size_t size)
+    : Storage_(std::move(bytes)) {
+    const char* const data = Storage_.get();
+    const void* nul = size != 0 ? std::memchr(data, '\0', size) : nullptr;
+    Text_ = std::string_view(
+        data,
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size);
+}
+
+TLogText TLogText::Copy(std::string_view bytes) {
+    auto storage = std::make_shared_for_overwrite<char[]>(bytes.size() + 1);
+    std::memcpy(storage.get(), bytes.data(), bytes.size());
+    return TLogText(std::move(storage), bytes.size());
+}
+
+// The next CR and the next LF are each searched for only once they lie behind the line start,
+// so every byte is looked at once for each: a file with only one kind of line end stays
+// linear.
+TLineCursor::TLineCursor(std::string_view text)
+    : Start_(text.data()),
+      End_(text.data() + text.size()),
+      NextCr_(FindByte(Start_, End_, '\r')),
+      NextLf_(FindByte(Start_, End_, '\n')),
+      Done_(text.empty()) {}
+
+bool TLineCursor::Next(std::string_view& line) {
+    if (Done_) {
+        return false;
+    }
+    if (NextCr_ < Start_) {
+        NextCr_ = FindByte(Start_, End_, '\r');
+    }
+    if (NextLf_ < Start_) {
+        NextLf_ = FindByte(Start_, End_, '\n');
+    }
+    const char* const lineEnd = std::min(NextCr_, NextLf_);
+    line = std::string_view(Start_, static_cast<std::size_t>(lineEnd - Start_));
+    if (lineEnd == End_) {
+        Done_ = true;
+        return true;
+    }
+    const bool crLf = *lineEnd == '\r' && lineEnd + 1 != End_ && lineEnd[1] == '\n';
+    Start_ = lineEnd + (crLf ? 2 : 1);
+    Done_ = Start_ == End_;
+    return true;
+}
+
 std::vector<std::string> SplitLogLines(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     std::vector<std::string> lines;
-    const char* const end = text.data() + text.size();
-    const char* start = text.data();
-    // The next CR and the next LF are each searched for only once they lie behind the line
-    // start, so every byte is looked at once for each: a file with only one kind of line end
-    // stays linear.
-    const char* nextCr = FindByte(start, end, '\r');
-    const char* nextLf = FindByte(start, end, '\n');
-    while (start != end) {
-        if (nextCr < start) {
-            nextCr = FindByte(start, end, '\r');
-        }
-        if (nextLf < start) {
-            nextLf = FindByte(start, end, '\n');
-        }
-        const char* const lineEnd = std::min(nextCr, nextLf);
-        lines.emplace_back(start, lineEnd);
-        if (lineEnd == end) {
-            break;
-        }
-        const bool crLf = *lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n';
-        start = lineEnd + (crLf ? 2 : 1);
+    TLineCursor cursor(text);
+    std::string_view line;
+    while (cursor.Next(line)) {
+        lines.emplace_back(line);
     }
     return lines;
 }
@@ -61,7 +91,7 @@ namespace {
 constexpr size_t MaxPipeBytes = size_t{1} << 30;
 
 struct TFileBytes {
-    std::unique_ptr<char[]> Bytes;
+    std::shared_ptr<char[]> Bytes;
     size_t Size = 0;
 };
 
@@ -121,7 +151,7 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
     const bool pipe = S_ISFIFO(info.st_mode);
     TFileBytes file;
     size_t capacity = pipe ? size_t{1} << 16 : static_cast<size_t>(info.st_size);
-    file.Bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    file.Bytes = std::make_shared_for_overwrite<char[]>(capacity);
     while (true) {
         if (file.Size == capacity) {
             // Full: one byte more tells whether the file goes on.
@@ -133,7 +163,7 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
                 throw EFOpenError(path.string());
             }
             capacity = std::max<size_t>(2 * capacity, size_t{1} << 16);
-            auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+            auto larger = std::make_shared_for_overwrite<char[]>(capacity);
             std::memcpy(larger.get(), file.Bytes.get(), file.Size);
             file.Bytes = std::move(larger);
             file.Bytes[file.Size++] = next;
@@ -150,26 +180,30 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
 }
 
 // The value of a header line: everything from 1-based position `first` on.
-std::string ValueFrom(const std::string& line, size_t first) {
-    return first - 1 < line.size() ? line.substr(first - 1) : std::string();
+std::string ValueFrom(std::string_view line, size_t first) {
+    return first - 1 < line.size() ? std::string(line.substr(first - 1)) : std::string();
+}
+
+bool IsSignatureLine(std::string_view line) {
+    return line.starts_with("SIGNATURE:");
 }
 
 }  // namespace
 
-std::vector<std::string> ReadLogLines(const std::filesystem::path& path) {
-    const TFileBytes file = ReadWholeFile(path);
-    return SplitLogLines(std::string_view(file.Bytes.get(), file.Size));
+TLogText ReadLogText(const std::filesystem::path& path) {
+    TFileBytes file = ReadWholeFile(path);
+    return TLogText(std::move(file.Bytes), file.Size);
 }
 
-std::vector<std::string> ScanLogHeader(std::vector<std::string>& lines, TLogState& state) {
-    // The kept lines are collected into a new list: erasing each signature line from the
-    // middle of a vector would make a file full of signature lines quadratic.
-    std::vector<std::string> kept;
-    kept.reserve(lines.size());
-    for (std::string& line : lines) {
+TRecordLines ScanLogHeader(std::string_view text, TLogState& state) {
+    TRecordLines records;
+    size_t kept = 0;
+    TLineCursor cursor(text);
+    std::string_view line;
+    while (cursor.Next(line)) {
         if (line.starts_with("LICENSE:")) {
             state.LicenseText = ValueFrom(line, 10);
-        } else if (line.starts_with("SIGNATURE:")) {
+        } else if (IsSignatureLine(line)) {
             state.SignatureText = ValueFrom(line, 12);
             continue;
         } else if (line.starts_with("SWVERSION:")) {
@@ -179,11 +213,50 @@ std::vector<std::string> ScanLogHeader(std::vector<std::string>& lines, TLogStat
         } else if (line.starts_with("ANGLE:")) {
             state.Angle = StrToIntDef(ValueFrom(line, 8), 0);
         } else if (line.starts_with("03;") && state.FirstRecordLine == -1 &&
-                   kept.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-            state.FirstRecordLine = static_cast<int32_t>(kept.size());
+                   kept <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+            state.FirstRecordLine = static_cast<int32_t>(kept);
         }
-        kept.push_back(std::move(line));
+        if (state.FirstRecordLine >= 0 && records.Count < records.Lines.size()) {
+            records.Lines[records.Count++] = line;
+        }
+        ++kept;
     }
-    lines.clear();
-    return kept;
+    return records;
+}
+
+void ForEachSignedPiece(std::string_view text,
+                        const std::function<void(std::string_view piece)>& piece) {
+    static constexpr std::string_view LineEnd = "\r\n";
+    const char* const end = text.data() + text.size();
+    // The stretch of the text's own bytes not yet handed over.
+    const char* runStart = text.data();
+    const char* runEnd = text.data();
+    const auto flush = [&] {
+        if (runEnd != runStart) {
+            piece(std::string_view(runStart, static_cast<size_t>(runEnd - runStart)));
+        }
+        runStart = runEnd;
+    };
+    TLineCursor cursor(text);
+    std::string_view line;
+    while (cursor.Next(line)) {
+        const char* const lineEnd = line.data() + line.size();
+        if (IsSignatureLine(line)) {
+            flush();
+            continue;
+        }
+        if (line.data() != runEnd) {
+            flush();
+            runStart = runEnd = line.data();
+        }
+        const bool crLf = end - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n';
+        if (crLf) {
+            runEnd = lineEnd + 2;
+            continue;
+        }
+        runEnd = lineEnd;
+        flush();
+        piece(LineEnd);
+    }
+    flush();
 }

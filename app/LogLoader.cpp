@@ -46,23 +46,23 @@ TLogLoader::TLogLoader(ILogView& view) : View_(view) {
 
 void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     ResetLogState();
-    std::vector<std::string> lines = ReadLogLines(path);
-    View_.SetFileContent(lines);
+    const TLogText text = ReadLogText(path);
+    View_.SetFileContent(text);
     View_.SetFileName(path);
     State_.FirstRecordLine = -1;
-    const std::vector<std::string> signedLines = ScanLogHeader(lines, State_);
+    const TRecordLines records = ScanLogHeader(text.Bytes(), State_);
     if (State_.SoftwareVersion < MinimumSoftwareVersion) {
         return;
     }
     PlaceDirectionSelectors(State_.Offset, State_.Angle);
     PolarChart_.StepAngle = State_.Angle;
     PolarChart_.StartAngle = State_.Offset;
-    Verdict_ = ShowSignatureVerdict(View_, signedLines, State_.LicenseText, State_.SignatureText);
+    Verdict_ = ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
     // A record line at index 0 means a file without header: nothing to show.
     if (State_.FirstRecordLine <= 0) {
         return;
     }
-    FillDirectionSlots(signedLines);
+    FillDirectionSlots(records);
     for (const TDirectionSlot& slot : Slots_) {
         View_.EnableSelector(slot.Selector, slot.HasData);
     }
@@ -71,15 +71,10 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     pbPolarChartPaint();
 }
 
-void TLogLoader::FillDirectionSlots(const std::vector<std::string>& lines) {
-    const auto first = static_cast<size_t>(State_.FirstRecordLine);
-    for (int d = 0; d < DirectionCount; ++d) {
-        const size_t index = first + static_cast<size_t>(d);
-        if (index >= lines.size()) {
-            break;
-        }
+void TLogLoader::FillDirectionSlots(const TRecordLines& records) {
+    for (size_t d = 0; d < records.Count; ++d) {
         TDirectionSlot& slot = Slots_[d];
-        slot.Measurement->ParseLine(lines[index]);
+        slot.Measurement->ParseLine(std::string(records.Lines[d]));
         slot.HasData = slot.Measurement->IdentityValid;
         if (slot.HasData) {
             slot.Measurement->GetStrongestLevels(slot.Levels.data(), 3);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LogFile.h"
 #include "app/LogState.h"
 #include "app/LogView.h"
 #include "app/SignatureVerdict.h"
@@ -42,7 +43,7 @@ class TLogLoader {
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
   private:
-    void FillDirectionSlots(const std::vector<std::string>& lines);
+    void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();
 
     ILogView& View_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LogFile.h"
 #include "charts/PaintTargets.h"
 
 // What the loader needs from a window. The window implements it with widgets,
@@ -13,9 +14,14 @@ class ILogView {
   public:
     virtual ~ILogView() = default;
 
-    // mmFileContent: the file's lines (byte text) and its background colour.
+    // mmFileContent: the file's text (byte text) and its background colour. The text shares
+    // the buffer the file was read into: a view that keeps it holds no copy.
     // An invalid QColor stands for the normal window colour.
-    virtual void SetFileContent(const std::vector<std::string>& lines) = 0;
+    virtual void SetFileContent(const TLogText& text) {
+        SetFileContent(SplitLogLines(text.Bytes()));
+    }
+    // The file's lines as copies, for a view that takes them so.
+    virtual void SetFileContent(const std::vector<std::string>& lines) { static_cast<void>(lines); }
     virtual void SetFileContentColor(const QColor& color) = 0;
 
     virtual void SetFileName(const std::filesystem::path& path) = 0;

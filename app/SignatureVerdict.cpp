@@ -1,6 +1,19 @@
 #include "app/SignatureVerdict.h"
 
+#include <atomic>
+
+#include "app/LogFile.h"
 #include "crypto/Cipher.h"
+
+namespace {
+
+std::atomic<bool> HashThreadAllowed{false};
+
+}  // namespace
+
+void AllowSignatureHashThread(bool allowed) {
+    HashThreadAllowed.store(allowed, std::memory_order_relaxed);
+}
 
 const std::string& VerdictText(TSignatureVerdict verdict) {
     static const std::string notInterpretable = "The file could not be interpreted";
@@ -29,36 +42,23 @@ QColor VerdictColor(TSignatureVerdict verdict) {
     return QColor(255, 255, 208);
 }
 
-std::string JoinSignedText(const std::vector<std::string>& lines) {
-    size_t size = 0;
-    for (const std::string& line : lines) {
-        size += line.size() + 2;
-    }
-    std::string text;
-    // Room for the signing to encrypt and encode the text where it stands.
-    text.reserve(TCipher::SignBufferSize(size));
-    for (const std::string& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
-}
-
-TSignatureVerdict JudgeSignature(const std::vector<std::string>& lines,
-                                 const std::string& licenseText, const std::string& signatureText) {
+TSignatureVerdict JudgeSignature(std::string_view text, const std::string& licenseText,
+                                 const std::string& signatureText) {
     TCipher cipher;
     if (licenseText.empty() || signatureText.empty()) {
         return TSignatureVerdict::NotInterpretable;
     }
     cipher.Setup("", licenseText);
-    const std::string computed = cipher.SignText(JoinSignedText(lines));
+    cipher.BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
+    ForEachSignedPiece(text, [&cipher](std::string_view piece) { cipher.SignPiece(piece); });
+    const std::string computed = cipher.EndSignText();
     return computed == signatureText ? TSignatureVerdict::Valid : TSignatureVerdict::NotValid;
 }
 
-TSignatureVerdict ShowSignatureVerdict(ILogView& view, const std::vector<std::string>& lines,
+TSignatureVerdict ShowSignatureVerdict(ILogView& view, std::string_view text,
                                        const std::string& licenseText,
                                        const std::string& signatureText) {
-    const TSignatureVerdict verdict = JudgeSignature(lines, licenseText, signatureText);
+    const TSignatureVerdict verdict = JudgeSignature(text, licenseText, signatureText);
     view.SetFileContentColor(VerdictColor(verdict));
     view.SetCheckResult(VerdictText(verdict));
     return verdict;

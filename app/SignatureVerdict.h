@@ -3,7 +3,7 @@
 #include <QColor>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "app/LogView.h"
 
@@ -13,17 +13,18 @@ enum class TSignatureVerdict { NotInterpretable, Valid, NotValid };
 const std::string& VerdictText(TSignatureVerdict verdict);
 QColor VerdictColor(TSignatureVerdict verdict);
 
-// Every line followed by CR LF, the last one included.
-std::string JoinSignedText(const std::vector<std::string>& lines);
+// Whether the signature of a long log may hash on a second thread beside its encryption. Off
+// unless a program turns it on: the window keeps to one thread, norva-inspect allows two.
+void AllowSignatureHashThread(bool allowed);
 
-// Signs the lines with the licence text and compares the result with the signature value
-// byte for byte. Empty licence or signature values cannot be judged. Raises what the
-// signature code raises.
-TSignatureVerdict JudgeSignature(const std::vector<std::string>& lines,
-                                 const std::string& licenseText, const std::string& signatureText);
+// Signs the signed text of the log text (ForEachSignedPiece) with the licence text and
+// compares the result with the signature value byte for byte. Empty licence or signature
+// values cannot be judged. Raises what the signature code raises.
+TSignatureVerdict JudgeSignature(std::string_view text, const std::string& licenseText,
+                                 const std::string& signatureText);
 
 // Judges and shows the verdict: background colour first, then the label. On an error the
 // view keeps what it showed.
-TSignatureVerdict ShowSignatureVerdict(ILogView& view, const std::vector<std::string>& lines,
+TSignatureVerdict ShowSignatureVerdict(ILogView& view, std::string_view text,
                                        const std::string& licenseText,
                                        const std::string& signatureText);

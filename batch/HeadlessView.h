@@ -38,9 +38,7 @@ class THeadlessLabel : public TTextLabel {
 // The main window without widgets, for norva-inspect: remembers what the loader showed.
 class THeadlessView : public ILogView {
   public:
-    void SetFileContent(const std::vector<std::string>& lines) override {
-        LineCount = lines.size();
-    }
+    void SetFileContent(const TLogText&) override {}
     void SetFileContentColor(const QColor& color) override { FileContentColor = color; }
     void SetFileName(const std::filesystem::path& path) override { FileName = path; }
     void SetCheckResult(const std::string& text) override { CheckResult = text; }
@@ -56,7 +54,6 @@ class THeadlessView : public ILogView {
     // Forgets where the selectors were placed, so that a load's own placements show.
     void ForgetSelectorPlacements() { Placements = {}; }
 
-    size_t LineCount = 0;
     QColor FileContentColor;
     std::filesystem::path FileName;
     std::string CheckResult = "...";

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TCryptCipher;
 struct TCipherClass;
@@ -24,21 +25,35 @@ class TCipher {
     std::string EncryptText(const std::string& text);
     std::string HashToText(const std::string& text) const;
     std::string SignText(const std::string& text);
-    // The same signature from a text the caller gives up: it is encrypted and turned into its
-    // MIME64 text within its own storage, which spares two buffers the size of a large log.
-    // With a capacity of SignBufferSize(size) no byte is copied.
+    // The same signature from a text the caller gives up: it is wiped and left empty.
     std::string SignText(std::string&& text);
+    // The length of the MIME64 text of the ciphertext, which the signature hashes as one
+    // message: from 2^25 on, its bit count carries the surplus of a piece that long.
     static std::size_t SignBufferSize(std::size_t textSize);
+
+    // The signature of a text handed over in pieces of any size: BeginSignText, SignPiece for
+    // each piece in order, EndSignText. It is the signature SignText gives for the whole text;
+    // the text runs through encryption, MIME64 and SHA-1 in pieces of SignPieceSize bytes, so
+    // the memory needed stays the same whatever its length. With `hashThread` the SHA-1 of a
+    // long text runs on a thread of its own beside the encryption.
+    void BeginSignText(bool hashThread = false);
+    void SignPiece(const void* data, std::size_t count);
+    void SignPiece(std::string_view piece) { SignPiece(piece.data(), piece.size()); }
+    std::string EndSignText();
+    // A multiple of the cipher's block and of the three bytes of a MIME64 group, so that only
+    // the last piece has a partial block or padding; small enough to stay in the cache.
+    static constexpr std::size_t SignPieceSize = 96 * 1024;
 
     // The MIME64 text of the SHA-1 digest of the seed text given to Setup.
     const std::string& SeedText() const { return Seed; }
 
   private:
+    class TSigning;
+
     void PrepareCipher();
-    // Replaces the bytes of `buffer` by the text of their encryption.
-    void EncryptInPlace(std::string& buffer);
 
     std::unique_ptr<TCryptCipher> Cipher;
+    std::unique_ptr<TSigning> Signing;
     std::string Password;
     std::string Seed;
     const TFormatClass* TextFormat = nullptr;

@@ -7,6 +7,7 @@ namespace {
 
 std::atomic<AesPath> AesCeiling{AesPath::AesNi};
 std::atomic<Sha1Path> Sha1Ceiling{Sha1Path::ShaNi};
+std::atomic<Base64Path> Base64Ceiling{Base64Path::Avx2};
 
 }  // namespace
 
@@ -29,12 +30,29 @@ bool Offered(Sha1Path path) {
     return true;
 }
 
+bool Offered(Base64Path path) {
+    const CpuFeatures::TFeatures& features = CpuFeatures::Processor();
+    switch (path) {
+        case Base64Path::Avx2:
+            return features.Avx2;
+        case Base64Path::Ssse3:
+            return features.Ssse3;
+        case Base64Path::Portable:
+            break;
+    }
+    return true;
+}
+
 void LimitAesPath(AesPath ceiling) {
     AesCeiling.store(ceiling, std::memory_order_relaxed);
 }
 
 void LimitSha1Path(Sha1Path ceiling) {
     Sha1Ceiling.store(ceiling, std::memory_order_relaxed);
+}
+
+void LimitBase64Path(Base64Path ceiling) {
+    Base64Ceiling.store(ceiling, std::memory_order_relaxed);
 }
 
 AesPath ActiveAesPath() {
@@ -66,6 +84,24 @@ Sha1Path ActiveSha1Path() {
             break;
     }
     return Sha1Path::Portable;
+}
+
+Base64Path ActiveBase64Path() {
+    switch (Base64Ceiling.load(std::memory_order_relaxed)) {
+        case Base64Path::Avx2:
+            if (Offered(Base64Path::Avx2)) {
+                return Base64Path::Avx2;
+            }
+            [[fallthrough]];
+        case Base64Path::Ssse3:
+            if (Offered(Base64Path::Ssse3)) {
+                return Base64Path::Ssse3;
+            }
+            [[fallthrough]];
+        case Base64Path::Portable:
+            break;
+    }
+    return Base64Path::Portable;
 }
 
 }  // namespace CryptAccel

@@ -1,7 +1,8 @@
 #pragma once
-// The faster paths of Rijndael and SHA-1 on x86-64 and the choice between them at run time.
+// The faster paths of Rijndael, SHA-1 and base64 on x86-64 and the choice between them at run time.
 // Each instruction set has a source file of its own, compiled with exactly the flags it needs
-// (see CMakeLists.txt): AccelAesNi.cpp, AccelShaNi.cpp, AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp.
+// (see CMakeLists.txt): AccelAesNi.cpp, AccelShaNi.cpp, AccelSha1Ssse3.cpp, AccelSha1Avx2.cpp,
+// AccelBase64Ssse3.cpp, AccelBase64Avx2.cpp.
 // Each routine computes exactly what the portable code computes; the portable code stays the
 // fallback on processors without the instructions and the reference in tests.
 
@@ -19,19 +20,26 @@ enum class AesPath { Portable, AesNi };
 // rotations; the SHA instructions.
 enum class Sha1Path { Portable, Ssse3, Avx2, ShaNi };
 
+// Base64 encoding: the table of character pairs, or the vector code that turns twelve bytes
+// (SSSE3) or twenty-four (AVX2) into their characters at once.
+enum class Base64Path { Portable, Ssse3, Avx2 };
+
 // Whether the processor can run the path; the portable ones always.
 bool Offered(AesPath path);
 bool Offered(Sha1Path path);
+bool Offered(Base64Path path);
 
 // Caps the paths: tests force each path with it, benchmarks run what a processor without
 // some instructions would run. The fastest path, the default, leaves the choice free. The
 // caps are atomic, so other threads see either the old or the new one.
 void LimitAesPath(AesPath ceiling);
 void LimitSha1Path(Sha1Path ceiling);
+void LimitBase64Path(Base64Path ceiling);
 
 // The path taken now: the fastest one the processor offers within the cap.
 AesPath ActiveAesPath();
 Sha1Path ActiveSha1Path();
+Base64Path ActiveBase64Path();
 
 #if NORVA_CRYPT_ACCEL
 
@@ -57,6 +65,14 @@ void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::si
 // the schedule before they return.
 void Sha1CompressSsse3(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
 void Sha1CompressAvx2(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count);
+
+// --- Base64 of `groups` groups of three bytes, four characters each ------------------------
+
+// AccelBase64Ssse3.cpp, AccelBase64Avx2.cpp. Each reads whole vectors, so it stops a few groups
+// before the end, where a load would reach beyond the bytes; it returns the number of groups
+// it encoded, and the caller encodes the rest.
+std::size_t Base64EncodeSsse3(const std::uint8_t* bytes, std::size_t groups, char* out);
+std::size_t Base64EncodeAvx2(const std::uint8_t* bytes, std::size_t groups, char* out);
 
 #endif
 

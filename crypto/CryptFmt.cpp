@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/CryptAccel.h"
+
 namespace {
 
 using namespace std::string_view_literals;
@@ -34,6 +36,16 @@ std::string CopyToText(const void* data, std::size_t count) {
     return count == 0 ? std::string() : std::string(static_cast<const char*>(data), count);
 }
 
+std::size_t SameSize(std::size_t count) {
+    return count;
+}
+
+void CopyToTextAt(const void* data, std::size_t count, char* out) {
+    if (count > 0) {
+        std::memcpy(out, data, count);
+    }
+}
+
 bool AcceptsEveryText(const TFormatClass&, const void*, std::size_t) {
     return true;
 }
@@ -50,13 +62,21 @@ bool AcceptsAlphabetText(const TFormatClass& self, const void* text, std::size_t
     return true;
 }
 
-std::string HexToText(const void* data, std::size_t count) {
+std::size_t HexTextSize(std::size_t count) {
+    return 2 * count;
+}
+
+void HexToTextAt(const void* data, std::size_t count, char* out) {
     const std::uint8_t* bytes = Bytes(data);
-    std::string text(2 * count, '\0');
     for (std::size_t i = 0; i < count; ++i) {
-        text[2 * i] = HexAlphabet[bytes[i] >> 4];
-        text[2 * i + 1] = HexAlphabet[bytes[i] & 0x0F];
+        out[2 * i] = HexAlphabet[bytes[i] >> 4];
+        out[2 * i + 1] = HexAlphabet[bytes[i] & 0x0F];
     }
+}
+
+std::string HexToText(const void* data, std::size_t count) {
+    std::string text(HexTextSize(count), '\0');
+    HexToTextAt(data, count, text.data());
     return text;
 }
 
@@ -145,17 +165,43 @@ constexpr std::size_t Mime64TextSize(std::size_t count) {
     return 4 * ((count + 2) / 3);
 }
 
-std::string Mime64ToText(const void* data, std::size_t count) {
-    const std::uint8_t* bytes = Bytes(data);
-    std::string text(Mime64TextSize(count), '\0');
-    char* out = text.data();
-    const std::size_t groups = count / 3;
-    for (std::size_t k = 0; k < groups; ++k) {
+// Whole groups of three bytes, as many as the vector code takes on the path chosen, the rest
+// through the table.
+void StoreMime64Groups(const std::uint8_t* bytes, std::size_t groups, char* out) {
+    std::size_t k = 0;
+#if NORVA_CRYPT_ACCEL
+    switch (CryptAccel::ActiveBase64Path()) {
+        case CryptAccel::Base64Path::Avx2:
+            k = CryptAccel::Base64EncodeAvx2(bytes, groups, out);
+            break;
+        case CryptAccel::Base64Path::Ssse3:
+            k = CryptAccel::Base64EncodeSsse3(bytes, groups, out);
+            break;
+        case CryptAccel::Base64Path::Portable:
+            break;
+    }
+#endif
+    for (; k < groups; ++k) {
         StoreMime64Group(Mime64Group(bytes + 3 * k), out + 4 * k);
     }
+}
+
+void Mime64ToTextAt(const void* data, std::size_t count, char* out) {
+    const std::uint8_t* bytes = Bytes(data);
+    const std::size_t groups = count / 3;
+    StoreMime64Groups(bytes, groups, out);
     if (count % 3 != 0) {
         StoreMime64Tail(bytes + 3 * groups, count % 3, out + 4 * groups);
     }
+}
+
+std::size_t Mime64Size(std::size_t count) {
+    return Mime64TextSize(count);
+}
+
+std::string Mime64ToText(const void* data, std::size_t count) {
+    std::string text(Mime64TextSize(count), '\0');
+    Mime64ToTextAt(data, count, text.data());
     return text;
 }
 
@@ -228,15 +274,17 @@ std::string Mime64FromText(const void* text, std::size_t count) {
 void CopyInPlace(std::string&) {}
 
 const TFormatClass FormatCopy{
-    {"TFormat_Copy"}, CopyToText, CopyToText, AcceptsEveryText, {}, CopyInPlace,
+    {"TFormat_Copy"}, CopyToText, CopyToText,   AcceptsEveryText, {},
+    CopyInPlace,      SameSize,   CopyToTextAt,
 };
 const TFormatClass FormatHex{
-    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText, HexAlphabet, nullptr,
+    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText,
+    HexAlphabet,     nullptr,   HexTextSize, HexToTextAt,
 };
 // Inherits the hexadecimal validity test, applied to its own character table.
 const TFormatClass FormatMime64{
-    {"TFormat_MIME64"},  Mime64ToText,   Mime64FromText,
-    AcceptsAlphabetText, Mime64Alphabet, Mime64ToTextInPlace,
+    {"TFormat_MIME64"}, Mime64ToText,        Mime64FromText, AcceptsAlphabetText,
+    Mime64Alphabet,     Mime64ToTextInPlace, Mime64Size,     Mime64ToTextAt,
 };
 
 }  // namespace

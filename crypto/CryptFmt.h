@@ -14,12 +14,16 @@ struct TFormatClass : TCryptClass {
     using FromTextOp = std::string (*)(const void* text, std::size_t count);
     using AcceptsTextOp = bool (*)(const TFormatClass& self, const void* text, std::size_t count);
     using InPlaceOp = void (*)(std::string& buffer);
+    using TextSizeOp = std::size_t (*)(std::size_t count);
+    using ToTextAtOp = void (*)(const void* data, std::size_t count, char* out);
 
     ToTextOp ToTextFn;
     FromTextOp FromTextFn;
     AcceptsTextOp AcceptsTextFn;
     std::string_view AlphabetChars;  // empty for formats without a character table
     InPlaceOp ToTextInPlaceFn;       // null: through a second buffer
+    TextSizeOp TextSizeFn;
+    ToTextAtOp ToTextAtFn;
 
     std::string ToText(const void* data, std::size_t count) const { return ToTextFn(data, count); }
     std::string FromText(const void* text, std::size_t count) const {
@@ -29,6 +33,13 @@ struct TFormatClass : TCryptClass {
         return AcceptsTextFn(*this, text, count);
     }
     std::string_view Alphabet() const { return AlphabetChars; }
+    // The length of the text of `count` bytes.
+    std::size_t TextSize(std::size_t count) const { return TextSizeFn(count); }
+    // Writes the text of the bytes at `out`, which has room for TextSize(count) characters:
+    // a text made piece by piece into a buffer that is reused.
+    void EncodeAt(const void* data, std::size_t count, char* out) const {
+        ToTextAtFn(data, count, out);
+    }
 
     std::string Encode(std::string_view bytes) const { return ToText(bytes.data(), bytes.size()); }
     std::string EncodeBuffer(const void* data, std::size_t count) const {

@@ -189,6 +189,11 @@ void TCryptHash::CountBits(std::size_t count) {
 }
 
 void TCryptHash::Update(const void* data, std::size_t count) {
+    CountPiece(count);
+    UpdateUncounted(data, count);
+}
+
+void TCryptHash::CountPiece(std::size_t count) {
     if (count == 0) {
         return;
     }
@@ -196,6 +201,15 @@ void TCryptHash::Update(const void* data, std::size_t count) {
         throw ECryptException(CryptMessages::HashNotInitialized);
     }
     CountBits(count);
+}
+
+void TCryptHash::UpdateUncounted(const void* data, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    if (!Buffer) {
+        throw ECryptException(CryptMessages::HashNotInitialized);
+    }
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const auto blockSize = static_cast<std::size_t>(BufferSize);
     if (BufferIndex > 0) {

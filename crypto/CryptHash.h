@@ -50,6 +50,12 @@ class TCryptHash : public TCryptObject {
     void Init();
     void Update(const void* data, std::size_t count);
     void Update(std::string_view bytes) { Update(bytes.data(), bytes.size()); }
+    // A message hashed in pieces with the bit count of one Update over all of it: each piece
+    // through UpdateUncounted, and the whole length through CountPiece once. A piece of 2^25
+    // bytes or more counts with a surplus, so pieces counted one by one would give another
+    // digest for such a message.
+    void UpdateUncounted(const void* data, std::size_t count);
+    void CountPiece(std::size_t count);
     void Finish();
 
     // Address of the digest bytes; DigestSize() of them are valid after Finish.

@@ -57,8 +57,8 @@ bool SkipPixels() {
 
 class TDiscardView : public ILogView {
   public:
-    void SetFileContent(const std::vector<std::string>& lines) override {
-        LineCount = lines.size();
+    void SetFileContent(const TLogText& text) override {
+        LineCount = SplitLogLines(text.Bytes()).size();
     }
     void SetFileContentColor(const QColor&) override {}
     void SetFileName(const std::filesystem::path&) override {}

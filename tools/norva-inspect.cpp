@@ -491,6 +491,8 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setApplicationName("norva-inspect");
     QCoreApplication::setApplicationVersion(NORVA_VERSION);
+    // The SHA-1 of a long log runs beside its encryption, on a second core when one is free.
+    AllowSignatureHashThread(true);
     QCommandLineParser parser;
     try {
         TOptions options;

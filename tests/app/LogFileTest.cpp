@@ -52,12 +52,27 @@ void PrintTo(const ScanCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// The lines as a file holds them, each ended by CR LF.
+std::string FileText(const Lines& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+std::string SignedText(std::string_view text) {
+    std::string signedText;
+    ForEachSignedPiece(text, [&signedText](std::string_view piece) { signedText += piece; });
+    return signedText;
+}
+
 class ScanLogHeaderTest : public testing::TestWithParam<ScanCase> {};
 
 TEST_P(ScanLogHeaderTest, ReadsTheHeaderAndDropsSignatureLines) {
-    Lines lines = GetParam().lines;
+    const std::string text = FileText(GetParam().lines);
     TLogState state;
-    const Lines kept = ScanLogHeader(lines, state);
+    ScanLogHeader(text, state);
     const TLogState& want = GetParam().state;
     EXPECT_EQ(state.LicenseText, want.LicenseText);
     EXPECT_EQ(state.SignatureText, want.SignatureText);
@@ -65,7 +80,7 @@ TEST_P(ScanLogHeaderTest, ReadsTheHeaderAndDropsSignatureLines) {
     EXPECT_EQ(state.Offset, want.Offset);
     EXPECT_EQ(state.Angle, want.Angle);
     EXPECT_EQ(state.FirstRecordLine, want.FirstRecordLine);
-    EXPECT_EQ(kept, GetParam().kept);
+    EXPECT_EQ(SignedText(text), FileText(GetParam().kept));
 }
 
 TLogState With(std::string license, std::string signature, int32_t version, int32_t offset,
@@ -144,8 +159,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {" LICENSE: a", "x03;"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Runs of lines ended by CR LF go over as the text's own bytes, other lines with a CR LF of
+// their own; a signature line breaks a run.
 TEST(SignedTextTest, EveryLineEndsWithCrLf) {
-    EXPECT_EQ(JoinSignedText({}), "");
-    EXPECT_EQ(JoinSignedText({""}), "\r\n");
-    EXPECT_EQ(JoinSignedText({"a", "", "b "}), "a\r\n\r\nb \r\n");
+    EXPECT_EQ(SignedText(""), "");
+    EXPECT_EQ(SignedText("\n"), "\r\n");
+    EXPECT_EQ(SignedText("a\n\nb "), "a\r\n\r\nb \r\n");
+    EXPECT_EQ(SignedText("a\r\nb\r\rc\n\rd\r\n"), "a\r\nb\r\n\r\nc\r\n\r\nd\r\n");
+    EXPECT_EQ(SignedText("SIGNATURE: x\r\na\r\nb\r\nSIGNATURE: y\nc\r\nSIGNATURE: z"),
+              "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(SignedText("a\r\nSIGNATURE: x\r\nb\r\n\r\nc"), "a\r\nb\r\n\r\nc\r\n");
 }

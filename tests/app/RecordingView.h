@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LogFile.h"
 #include "app/LogView.h"
 #include "charts/BarChart.h"
 #include "charts/PolarChart.h"
@@ -35,9 +36,9 @@ class TRecordingView : public ILogView {
         std::string Text;
     };
 
-    void SetFileContent(const std::vector<std::string>& lines) override {
-        Content = lines;
-        Calls.push_back("content " + std::to_string(lines.size()));
+    void SetFileContent(const TLogText& text) override {
+        Content = SplitLogLines(text.Bytes());
+        Calls.push_back("content " + std::to_string(Content.size()));
     }
     void SetFileContentColor(const QColor& color) override {
         Color = color;

@@ -59,11 +59,19 @@ std::vector<std::string> DemoLines() {
         testsupport::ReadFile(testsupport::TestDataPath(NORVA_SAMPLES, "demo-gsmr.ktz")));
 }
 
-TSignatureVerdict Judge(const std::vector<std::string>& fileLines) {
-    std::vector<std::string> lines = fileLines;
+TSignatureVerdict Judge(const std::string& text) {
     TLogState state;
-    const std::vector<std::string> kept = ScanLogHeader(lines, state);
-    return JudgeSignature(kept, state.LicenseText, state.SignatureText);
+    ScanLogHeader(text, state);
+    return JudgeSignature(text, state.LicenseText, state.SignatureText);
+}
+
+// The lines as a file with CR LF line ends.
+TSignatureVerdict Judge(const std::vector<std::string>& fileLines) {
+    std::string text;
+    for (const std::string& line : fileLines) {
+        text += line + "\r\n";
+    }
+    return Judge(text);
 }
 
 }  // namespace
@@ -96,7 +104,7 @@ TEST(JudgeSignatureTest, SignedTextIsEveryOtherLine) {
         lfOnly += line + "\n";
     }
     lfOnly.pop_back();
-    EXPECT_EQ(Judge(SplitLogLines(lfOnly)), TSignatureVerdict::Valid);
+    EXPECT_EQ(Judge(lfOnly), TSignatureVerdict::Valid);
 
     std::vector<std::string> extraLine = demo;
     extraLine.insert(extraLine.begin() + 17, "");

@@ -16,6 +16,7 @@ struct CryptPath {
     const char* Name;
     CryptAccel::AesPath Aes;
     CryptAccel::Sha1Path Sha1;
+    CryptAccel::Base64Path Base64;
 };
 
 // The portable code, and each instruction set with the other algorithm on the portable code.

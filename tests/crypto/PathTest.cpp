@@ -233,6 +233,61 @@ TEST_P(EveryPath, SignatureMatchesOpenSslAlsoEncryptedInPlace) {
     }
 }
 
+// Every length around the sixteen and thirty-two characters the vector code writes at once, from
+// sources at every offset within a vector, and nothing written beyond the text.
+TEST_P(EveryPath, Mime64MatchesOpenSslForEveryLengthFromEveryOffset) {
+    std::mt19937 random(4649);
+    const std::string bytes = testsupport::RandomBytes(random, 300 + 32);
+    for (std::size_t offset = 0; offset < 32; offset += 5) {
+        for (std::size_t length = 0; length <= 300; ++length) {
+            const std::string_view source(bytes.data() + offset, length);
+            const std::string expected = ref::Base64(source);
+            ASSERT_EQ(Mime64()->Encode(source), expected) << "length " << length;
+            std::string at(expected.size() + 8, '~');
+            Mime64()->EncodeAt(source.data(), length, at.data());
+            ASSERT_EQ(at, expected + "~~~~~~~~") << "length " << length;
+        }
+    }
+    const std::string large = testsupport::RandomBytes(random, (1u << 20) + 1);
+    EXPECT_EQ(Mime64()->Encode(large), ref::Base64(large));
+}
+
+// A text handed over in pieces ends up in the buffers at every alignment: pieces of a byte, of
+// a block, of a MIME64 group, around the signature's own piece size and of random sizes, with
+// and without the hash thread, over a text long enough for the thread to start.
+TEST_P(EveryPath, SignatureInPiecesOfEverySizeIsTheWholeTextsSignature) {
+    const auto vector = testsupport::ReadVectors(NORVA_TEST_DATA, "signature-vectors.txt").front();
+    const std::string key = vector.Bytes("key");
+    std::mt19937 random(2006);
+    const std::size_t piece = TCipher::SignPieceSize;
+    const std::string text = testsupport::RandomBytes(random, 6 * piece + 29);
+    const std::size_t whole = text.size() / 16 * 16;
+    std::string encrypted =
+        ref::Encrypt("AES-256-CBC", key, vector.Bytes("vector"), text.substr(0, whole));
+    encrypted +=
+        ref::Encrypt("AES-256-CFB8", key, encrypted.substr(whole - 16), text.substr(whole));
+    const std::string expected = ref::Base64(ref::Sha1(ref::Base64(encrypted)));
+
+    TCipher signer;
+    signer.Setup("", vector.Text("licence"));
+    for (const bool hashThread : {false, true}) {
+        for (std::size_t size :
+             {std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, std::size_t{47},
+              std::size_t{48}, piece - 1, piece, piece + 1, text.size(), std::size_t{0}}) {
+            SCOPED_TRACE("pieces of " + std::to_string(size) + (hashThread ? ", thread" : ""));
+            signer.BeginSignText(hashThread);
+            for (std::size_t i = 0; i < text.size();) {
+                const std::size_t next =
+                    size != 0 ? size : std::min<std::size_t>(random() % 4000, text.size() - i);
+                signer.SignPiece(std::string_view(text).substr(i, next));
+                i += next;
+            }
+            EXPECT_EQ(signer.EndSignText(), expected);
+        }
+    }
+    EXPECT_THROW(signer.EndSignText(), ECryptException);
+}
+
 INSTANTIATE_TEST_SUITE_P(, EveryPath, testing::ValuesIn(testsupport::EveryCryptPath()),
                          testsupport::CryptPathName);
 
@@ -344,6 +399,18 @@ TEST(CryptAccel, TheChoiceStaysWithinTheCapAndWhatTheProcessorOffers) {
         EXPECT_EQ(CryptAccel::ActiveSha1Path(), expected);
     }
     CryptAccel::LimitSha1Path(Sha1Path::ShaNi);
+
+    using CryptAccel::Base64Path;
+    for (Base64Path cap : {Base64Path::Portable, Base64Path::Ssse3, Base64Path::Avx2}) {
+        SCOPED_TRACE(static_cast<int>(cap));
+        CryptAccel::LimitBase64Path(cap);
+        Base64Path expected = cap;
+        while (!CryptAccel::Offered(expected)) {
+            expected = static_cast<Base64Path>(static_cast<int>(expected) - 1);
+        }
+        EXPECT_EQ(CryptAccel::ActiveBase64Path(), expected);
+    }
+    CryptAccel::LimitBase64Path(Base64Path::Avx2);
 }
 
 }  // namespace
