@@ -17,11 +17,7 @@ class ILogView {
     // mmFileContent: the file's text (byte text) and its background colour. The text shares
     // the buffer the file was read into: a view that keeps it holds no copy.
     // An invalid QColor stands for the normal window colour.
-    virtual void SetFileContent(const TLogText& text) {
-        SetFileContent(SplitLogLines(text.Bytes()));
-    }
-    // The file's lines as copies, for a view that takes them so.
-    virtual void SetFileContent(const std::vector<std::string>& lines) { static_cast<void>(lines); }
+    virtual void SetFileContent(const TLogText& text) = 0;
     virtual void SetFileContentColor(const QColor& color) = 0;
 
     virtual void SetFileName(const std::filesystem::path& path) = 0;

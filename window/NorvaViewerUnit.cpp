@@ -629,8 +629,8 @@ void TfmNorvaViewer::ShowErrorBox(const QString& message, const QString& reason)
     box.exec();
 }
 
-void TfmNorvaViewer::SetFileContent(const std::vector<std::string>& lines) {
-    Ui_->mmFileContent->SetLines(lines);
+void TfmNorvaViewer::SetFileContent(const TLogText& text) {
+    Ui_->mmFileContent->SetText(text);
 }
 
 void TfmNorvaViewer::SetFileContentColor(const QColor& color) {

@@ -74,7 +74,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void ExportCellsCsv();
 
     // ILogView
-    void SetFileContent(const std::vector<std::string>& lines) override;
+    void SetFileContent(const TLogText& text) override;
     void SetFileContentColor(const QColor& color) override;
     void SetFileName(const std::filesystem::path& path) override;
     void SetCheckResult(const std::string& text) override;

@@ -56,25 +56,20 @@ TLazyTextView::TLazyTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     };
 }
 
-void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
+void TLazyTextView::SetText(const TLogText& text) {
     // The old text goes first: two large logs side by side would double the peak.
     Clear();
-    size_t total = 0;
-    for (const std::string& line : lines) {
-        total += line.size();
-    }
-    std::string bytes;
-    bytes.reserve(total);
+    const std::string_view bytes = text.Bytes();
     std::vector<uint64_t> starts;
-    starts.reserve(lines.size() + 1);
-    starts.push_back(0);
     uint64_t longest = 0;
-    for (const std::string& line : lines) {
-        bytes += line;
-        starts.push_back(bytes.size());
+    TLineCursor cursor(bytes);
+    std::string_view line;
+    while (cursor.Next(line)) {
+        starts.push_back(static_cast<uint64_t>(line.data() - bytes.data()));
         longest = std::max<uint64_t>(longest, line.size());
     }
-    Bytes_ = std::move(bytes);
+    starts.push_back(bytes.size());
+    Text_ = text;
     Starts_ = std::move(starts);
     LongestLine_ = longest;
     verticalScrollBar()->setValue(0);
@@ -84,7 +79,7 @@ void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
 
 void TLazyTextView::Clear() {
     // Swapping with empty ones gives the memory of a large log back at once.
-    std::string().swap(Bytes_);
+    Text_ = TLogText();
     std::vector<uint64_t>{0}.swap(Starts_);
     LongestLine_ = 0;
     Anchor_ = Cursor_ = {};
@@ -93,14 +88,31 @@ void TLazyTextView::Clear() {
     viewport()->update();
 }
 
+std::string_view TLazyTextView::LineBytes(int64_t index) const {
+    const auto start = static_cast<size_t>(Starts_[static_cast<size_t>(index)]);
+    std::string_view line = Text_.Bytes().substr(
+        start, static_cast<size_t>(Starts_[static_cast<size_t>(index) + 1]) - start);
+    // A line holds no CR or LF of its own: what there is of them ends it.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    SetText(TLogText::Copy(text));
+}
+
 QString TLazyTextView::DecodedLine(int64_t index, size_t maxBytes) const {
     if (index < 0 || index >= LineCount()) {
         return {};
     }
-    const auto start = static_cast<size_t>(Starts_[static_cast<size_t>(index)]);
-    const size_t length = std::min<size_t>(
-        static_cast<size_t>(Starts_[static_cast<size_t>(index) + 1]) - start, maxBytes);
-    return ExpandTabs(DecodeWindows1252(std::string_view(Bytes_).substr(start, length)));
+    return ExpandTabs(DecodeWindows1252(LineBytes(index).substr(0, maxBytes)));
 }
 
 QString TLazyTextView::LineText(int64_t index) const {

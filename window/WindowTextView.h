@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/LogFile.h"
+
 // The read-only text box mmFileContent. It keeps the file's bytes in one block with the
 // start of every line and paints only the lines in view, decoding them from Windows-1252
 // as they appear: a log of a gigabyte scrolls as smoothly as a short one, where a text
@@ -24,6 +26,9 @@ class TLazyTextView : public QAbstractScrollArea {
   public:
     explicit TLazyTextView(QWidget* parent = nullptr);
 
+    // Shows the text, keeping its buffer (no copy of the bytes) and the start of every line.
+    void SetText(const TLogText& text);
+    // The lines, each ended by LF, in a text of their own.
     void SetLines(const std::vector<std::string>& lines);
     void Clear();
 
@@ -71,6 +76,7 @@ class TLazyTextView : public QAbstractScrollArea {
         auto operator<=>(const TPosition&) const = default;
     };
 
+    std::string_view LineBytes(int64_t index) const;
     QString DecodedLine(int64_t index, size_t maxBytes) const;
     void UpdateScrollRange();
     TPosition PositionAt(QPoint point) const;
@@ -86,8 +92,9 @@ class TLazyTextView : public QAbstractScrollArea {
     void OfferPrimarySelection() const;
     void FindFromKeyboard(bool ask, bool forward);
 
-    std::string Bytes_;
-    std::vector<uint64_t> Starts_{0};  // line i is Bytes_[Starts_[i], Starts_[i + 1])
+    // Line i is Text_[Starts_[i], Starts_[i + 1]) without the CR and LF that end it.
+    TLogText Text_;
+    std::vector<uint64_t> Starts_{0};
     uint64_t LongestLine_ = 0;
     TPosition Anchor_;
     TPosition Cursor_;

@@ -136,7 +136,7 @@ TEST_F(WindowExport, UnwritablePlaceIsReported) {
 class CursorWatchingWindow : public TfmNorvaViewer {
   public:
     using TfmNorvaViewer::TfmNorvaViewer;
-    void SetFileContent(const std::vector<std::string>& lines) override {
+    void SetFileContent(const TLogText& text) override {
         const QCursor* cursor = QApplication::overrideCursor();
         Shapes.append(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
         if (Shapes.size() == 1) {
@@ -152,7 +152,7 @@ class CursorWatchingWindow : public TfmNorvaViewer {
                               Qt::NoModifier));
             }
         }
-        TfmNorvaViewer::SetFileContent(lines);
+        TfmNorvaViewer::SetFileContent(text);
     }
     QList<Qt::CursorShape> Shapes;
 };

@@ -142,6 +142,16 @@ TEST_F(TextView, PaintsTheVisibleLinesOnTheBackgroundColour) {
         AllPixelsAre(bottom.copy(mark.x() - 8, mark.y() - 5, 16, 10), QColor(208, 255, 208)));
 }
 
+// The file's own buffer is shown: every kind of line end ends a line and shows nothing, also
+// in what is copied.
+TEST_F(TextView, ShowsTheFileTextWithItsLineEndsLeftOut) {
+    View.SetText(TLogText::Copy("a\r\nb\rc\n\rd \n"));
+    ASSERT_EQ(View.LineCount(), 5);
+    EXPECT_EQ(View.toPlainText(), "a\nb\nc\n\nd ");
+    Key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(View.SelectedText(), "a\nb\nc\n\nd ");
+}
+
 TEST_F(TextView, MouseSelectsAndCtrlCCopies) {
     View.SetLines({"alpha", "bravo", "charlie"});
     Mouse(QEvent::MouseButtonPress, At(0, 2));
