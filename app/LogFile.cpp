@@ -246,6 +246,7 @@ TRecordLines ScanLogHeader(std::string_view text, TLogState& state) {
 void ForEachSignedPiece(std::string_view text,
                         const std::function<void(std::string_view piece)>& piece) {
     static constexpr std::string_view LineEnd = "\r\n";
+    static constexpr size_t MaxRunBytes = size_t{64} << 10;
     const char* const end = text.data() + text.size();
     // The stretch of the text's own bytes not yet handed over.
     const char* runStart = text.data();
@@ -271,6 +272,10 @@ void ForEachSignedPiece(std::string_view text,
         const bool crLf = end - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n';
         if (crLf) {
             runEnd = lineEnd + 2;
+            // Handed over while its bytes are still in the cache from the search for line ends.
+            if (static_cast<size_t>(runEnd - runStart) >= MaxRunBytes) {
+                flush();
+            }
             continue;
         }
         runEnd = lineEnd;

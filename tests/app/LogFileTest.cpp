@@ -169,4 +169,10 @@ TEST(SignedTextTest, EveryLineEndsWithCrLf) {
     EXPECT_EQ(SignedText("SIGNATURE: x\r\na\r\nb\r\nSIGNATURE: y\nc\r\nSIGNATURE: z"),
               "a\r\nb\r\nc\r\n");
     EXPECT_EQ(SignedText("a\r\nSIGNATURE: x\r\nb\r\n\r\nc"), "a\r\nb\r\n\r\nc\r\n");
+    // A long run goes over in several pieces.
+    std::string longRun;
+    for (int i = 0; longRun.size() < 200000; ++i) {
+        longRun += "03;" + std::to_string(i) + "\r\n";
+    }
+    EXPECT_EQ(SignedText(longRun + "SIGNATURE: x\n" + longRun + "z"), longRun + longRun + "z\r\n");
 }
