@@ -82,6 +82,10 @@ TEST_F(PolarChartTest, EachSeriesHasItsColourAtItsVertex) {
         EXPECT_EQ(PixelAt(image, vertices[s].x(), vertices[s].y()), PolarColors[s]) << s;
     }
     EXPECT_EQ(PixelAt(image, 103, 21), WhiteColor);
+    // The top edges of the neighbour polygons: only their outline pen reaches these pixels,
+    // the fill leaves them to the polygon beneath.
+    EXPECT_EQ(PixelAt(image, 70, 39), PolarColors[1]);
+    EXPECT_EQ(PixelAt(image, 70, 51), PolarColors[2]);
     EXPECT_EQ(box.ShowCount, 1);
     // A serving cell weaker than its neighbours keeps its outline on top of them.
     const QImage weakServing = Draw(SlotsWithLevels({75, 55, 90, 90}));
