@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "crypto/CryptUtil.h"
 #include "crypto/Sha1Rounds.h"
+#include "crypto/StackWipe.h"
 
 namespace {
 namespace Sha1Vector {
@@ -114,43 +114,6 @@ inline __attribute__((always_inline)) void Block(std::uint32_t (&v)[5], __m128i 
     (RoundsAndSchedule<static_cast<int>(Group)>(v, w, wk, block, byteOrder), ...);
 }
 
-// Leaves no schedule words in the vector registers: the caller owns them now and may leave
-// them untouched for long.
-inline __attribute__((always_inline)) void ClearVectorRegisters() {
-#if defined(__AVX__)
-    _mm256_zeroall();
-#else
-    __asm__ __volatile__(
-        "pxor %%xmm0, %%xmm0\n\tpxor %%xmm1, %%xmm1\n\tpxor %%xmm2, %%xmm2\n\t"
-        "pxor %%xmm3, %%xmm3\n\tpxor %%xmm4, %%xmm4\n\tpxor %%xmm5, %%xmm5\n\t"
-        "pxor %%xmm6, %%xmm6\n\tpxor %%xmm7, %%xmm7\n\t"
-#if defined(__x86_64__)
-        "pxor %%xmm8, %%xmm8\n\tpxor %%xmm9, %%xmm9\n\tpxor %%xmm10, %%xmm10\n\t"
-        "pxor %%xmm11, %%xmm11\n\tpxor %%xmm12, %%xmm12\n\tpxor %%xmm13, %%xmm13\n\t"
-        "pxor %%xmm14, %%xmm14\n\tpxor %%xmm15, %%xmm15\n\t"
-#endif
-        :
-        :
-        : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7"
-#if defined(__x86_64__)
-          ,
-          "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15"
-#endif
-    );
-#endif
-}
-
-// The lowest address of the frame of the function it is read in.
-inline __attribute__((always_inline)) std::uintptr_t StackPointer() {
-    std::uintptr_t pointer;
-#if defined(__x86_64__)
-    __asm__ __volatile__("mov %%rsp, %0" : "=r"(pointer));
-#else
-    __asm__ __volatile__("mov %%esp, %0" : "=r"(pointer));
-#endif
-    return pointer;
-}
-
 // Returns the stack pointer of its own frame, the deepest the schedule reached.
 [[gnu::noinline]] std::uintptr_t CompressBlocks(std::uint32_t* state, const std::uint8_t* blocks,
                                                 std::size_t count) {
@@ -166,26 +129,15 @@ inline __attribute__((always_inline)) std::uintptr_t StackPointer() {
             v[i] = state[i];
         }
     }
-    ClearVectorRegisters();
-    return StackPointer();
-}
-
-// Wipes the `depth` bytes of stack below the caller's frame, where the frames of the
-// functions it called before were, and a little more for the caller's own frame should the
-// call be made as a jump. One block, not an array per frame, and no sanitiser in this frame:
-// either would leave gaps between the wiped bytes.
-[[gnu::noinline, gnu::no_sanitize_address]] void WipeStack(std::size_t depth) {
-    const std::size_t size = depth + 256;
-    WipeBuffer(__builtin_alloca(size), static_cast<std::ptrdiff_t>(size));
+    StackWipe::ClearVectorRegisters();
+    return StackWipe::StackPointer();
 }
 
 // The schedule is the message in another form, and more of it than the arrays above is
 // spilled to the stack by the compiler: the whole frame the compression used is wiped.
 inline __attribute__((always_inline)) void Compress(std::uint32_t* state,
                                                     const std::uint8_t* blocks, std::size_t count) {
-    const std::uintptr_t top = StackPointer();
-    const std::uintptr_t deepest = CompressBlocks(state, blocks, count);
-    WipeStack(top - deepest);
+    StackWipe::Wiping([&] { return CompressBlocks(state, blocks, count); });
 }
 
 }  // namespace Sha1Vector

@@ -8,6 +8,8 @@
 
 #include <utility>
 
+#include "crypto/StackWipe.h"
+
 namespace CryptAccel {
 namespace {
 
@@ -49,9 +51,9 @@ inline void Sha1Block(__m128i& abcd, __m128i& e, const std::uint8_t* block, __m1
     abcd = _mm_add_epi32(abcd, abcdBefore);
 }
 
-}  // namespace
-
-void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+// Returns the stack pointer of its own frame.
+[[gnu::noinline]] std::uintptr_t CompressBlocks(std::uint32_t* state, const std::uint8_t* blocks,
+                                                std::size_t count) {
     // Reverses the sixteen bytes: big-endian message words, word 0 in the top lane next to a.
     const __m128i byteOrder = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
     // The instructions keep a in the top lane: the words are loaded in reverse order.
@@ -63,6 +65,16 @@ void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::si
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
+    StackWipe::ClearVectorRegisters();
+    return StackWipe::StackPointer();
+}
+
+}  // namespace
+
+// The message words stay in the vector registers after the last block, and whatever the
+// compiler spilled of them on the stack: both are wiped before the caller goes on.
+void Sha1CompressShaNi(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+    StackWipe::Wiping([&] { return CompressBlocks(state, blocks, count); });
 }
 
 }  // namespace CryptAccel

@@ -2,6 +2,7 @@
 
 #include "crypto/CryptAccel.h"
 #include "crypto/Sha1Rounds.h"
+#include "crypto/StackWipe.h"
 
 #include <stdexcept>
 #include <utility>
@@ -51,9 +52,10 @@ inline __attribute__((always_inline)) void ShaSteps(std::uint32_t (&v)[5], std::
 }
 
 // The schedule lives in a ring of sixteen words, overwritten as the rounds go; the working
-// words stay in locals from block to block.
+// words stay in locals from block to block. Returns the stack pointer of its own frame.
 template <bool Rotate>
-void ShaCompress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+[[gnu::noinline]] std::uintptr_t ShaCompressBlocks(std::uint32_t* state, const std::uint8_t* blocks,
+                                                   std::size_t count) {
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
     for (; count > 0; --count, blocks += 64) {
         std::uint32_t w[16];
@@ -68,6 +70,15 @@ void ShaCompress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t c
             v[i] = state[i];
         }
     }
+    StackWipe::ClearVectorRegisters();
+    return StackWipe::StackPointer();
+}
+
+// The ring holds the message in another form; it and whatever the compiler spilled beside it
+// are wiped with the frame.
+template <bool Rotate>
+void ShaCompress(std::uint32_t* state, const std::uint8_t* blocks, std::size_t count) {
+    StackWipe::Wiping([&] { return ShaCompressBlocks<Rotate>(state, blocks, count); });
 }
 
 }  // namespace
