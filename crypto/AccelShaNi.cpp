@@ -18,8 +18,9 @@ namespace {
 // `previous` is the state before the last four rounds: its word a, rotated, is the e of the
 // next four.
 template <int Group>
-inline void Sha1Group(__m128i& abcd, __m128i e, __m128i& previous, __m128i (&w)[4],
-                      const std::uint8_t* block, __m128i byteOrder) {
+inline __attribute__((always_inline)) void Sha1Group(__m128i& abcd, __m128i e, __m128i& previous,
+                                                     __m128i (&w)[4], const std::uint8_t* block,
+                                                     __m128i byteOrder) {
     constexpr int Slot = Group % 4;
     if constexpr (Group < 4) {
         w[Slot] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block) + Group),
@@ -40,8 +41,9 @@ inline void Sha1Group(__m128i& abcd, __m128i e, __m128i& previous, __m128i (&w)[
 }
 
 template <std::size_t... Group>
-inline void Sha1Block(__m128i& abcd, __m128i& e, const std::uint8_t* block, __m128i byteOrder,
-                      std::index_sequence<Group...>) {
+inline __attribute__((always_inline)) void Sha1Block(__m128i& abcd, __m128i& e,
+                                                     const std::uint8_t* block, __m128i byteOrder,
+                                                     std::index_sequence<Group...>) {
     const __m128i abcdBefore = abcd;
     const __m128i eBefore = e;
     __m128i previous = abcd;
