@@ -223,8 +223,12 @@ TEST_F(WindowInput, DroppedPathLongerThan255CharactersOpens) {
     // The label loses the middle of the path, never the file's own name; the tooltip has it all.
     const QLabel& name = Control<QLabel>("lbLogfileName");
     EXPECT_EQ(name.toolTip(), path);
-    EXPECT_TRUE(name.text().endsWith(QStringLiteral("\u2026e-section-298/demo-gsmr.ktz")))
-        << name.text().toStdString();
+    // Where the middle is cut depends on the font and on the temporary folder's random name.
+    const QStringList ends = name.text().split(QChar(0x2026));
+    ASSERT_EQ(ends.size(), 2) << name.text().toStdString();
+    EXPECT_TRUE(path.startsWith(ends[0])) << name.text().toStdString();
+    EXPECT_TRUE(path.endsWith(ends[1])) << name.text().toStdString();
+    EXPECT_TRUE(ends[1].endsWith(QStringLiteral("/demo-gsmr.ktz"))) << name.text().toStdString();
     EXPECT_LE(name.width(), 310);
 }
 
