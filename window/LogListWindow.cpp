@@ -207,10 +207,14 @@ void TLogListWindow::SaveReport() {
         return;
     }
     const QString folder = Model_->Folder();
-    const QString path = ChooseReportFile(
+    QString path = ChooseReportFile(
         QDir(folder).filePath(QDir(folder).dirName() + QStringLiteral("-report.pdf")));
     if (path.isEmpty()) {
         return;
+    }
+    // A dialog that ignores the filter's suffix still gets a PDF file.
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".pdf");
     }
     QProgressDialog progress(QStringLiteral("Writing the report\u2026"), QStringLiteral("Cancel"),
                              0, static_cast<int>(2 * inputs.size()), this);

@@ -1,7 +1,6 @@
 #include "window/NorvaViewerUnit.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -298,6 +297,21 @@ void TfmNorvaViewer::AddShortcuts() {
         [this] { RunHandler([this] { OpenFolderClick(); }); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { StepLog(1); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { StepLog(-1); });
+    // Find searches the text box wherever the focus is, and leaves the focus there.
+    TLazyTextView& content = *Ui_->mmFileContent;
+    struct TFindKey {
+        QKeySequence::StandardKey Key;
+        bool Ask;
+        bool Forward;
+    };
+    for (const TFindKey find :
+         {TFindKey{QKeySequence::Find, true, true}, TFindKey{QKeySequence::FindNext, false, true},
+          TFindKey{QKeySequence::FindPrevious, false, false}}) {
+        add(QKeySequence(find.Key), [&content, find] {
+            content.setFocus(Qt::ShortcutFocusReason);
+            content.FindFromKeyboard(find.Ask, find.Forward);
+        });
+    }
 }
 
 void TfmNorvaViewer::ConnectControls() {
@@ -696,86 +710,4 @@ QString LogFileDialogFilter() {
     // With HideNameFilterDetails the dialog shows the text before the last
     // parenthesis group and matches the pattern inside it.
     return QStringLiteral("NORVA-G Measurements (*.ktz) (*.[kK][tT][zZ])");
-}
-
-namespace {
-
-// The argument that the parser saw as `text`, in its own bytes: the first one from `from`
-// on that no other option used.
-QByteArray RawArgument(const QList<QByteArray>& arguments, const QStringList& texts,
-                       std::vector<bool>& used, const QString& text) {
-    for (qsizetype i = 1; i < texts.size(); ++i) {
-        if (!used[static_cast<size_t>(i)] && texts[i] == text) {
-            used[static_cast<size_t>(i)] = true;
-            return arguments[i];
-        }
-    }
-    return QFile::encodeName(text);
-}
-
-}  // namespace
-
-TViewerCommandLine ParseViewerCommandLine(const QList<QByteArray>& arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Viewer for signed NORVA-G Logfiles: shows a measurement log (.ktz), "
-                       "checks its signature and draws its measurements."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Load FILE as at start-up, save the window's image to OUT.png and exit."),
-        QStringLiteral("OUT.png"));
-    parser.addOption(screenshot);
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("The log to open, if it exists, or a FOLDER whose "
-                                                "logs the log list shows. A name that begins "
-                                                "with - follows --."),
-                                 QStringLiteral("[FILE | FOLDER]"));
-
-    QStringList texts;
-    for (const QByteArray& argument : arguments) {
-        texts.append(QFile::decodeName(argument));
-    }
-    TViewerCommandLine commandLine;
-    commandLine.HelpText = parser.helpText();
-    if (!parser.parse(texts)) {
-        commandLine.Error = parser.errorText();
-        return commandLine;
-    }
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        commandLine.Help = true;
-        return commandLine;
-    }
-    if (parser.isSet(version)) {
-        commandLine.Version = true;
-        return commandLine;
-    }
-    std::vector<bool> used(static_cast<size_t>(texts.size()), false);
-    if (parser.isSet(screenshot)) {
-        const QString value = parser.value(screenshot);
-        if (value.isEmpty()) {
-            commandLine.Error = QStringLiteral("--screenshot needs the name of the image to write");
-            return commandLine;
-        }
-        commandLine.Screenshot = true;
-        const QString joined = QStringLiteral("--screenshot=") + value;
-        for (qsizetype i = 1; i < texts.size(); ++i) {
-            if (texts[i] == joined) {
-                used[static_cast<size_t>(i)] = true;
-                commandLine.ScreenshotPath = arguments[i].mid(joined.size() - value.size());
-            } else if (texts[i - 1] == QLatin1String("--screenshot") && texts[i] == value) {
-                used[static_cast<size_t>(i)] = true;
-                commandLine.ScreenshotPath = arguments[i];
-            } else {
-                continue;
-            }
-            break;
-        }
-    }
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) {
-        commandLine.StartFile = RawArgument(arguments, texts, used, files.first());
-    }
-    return commandLine;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,6 +11,7 @@
 #include <memory>
 
 #include "app/LogView.h"
+#include "window/ViewerCommandLine.h"
 #include "window/WindowFiles.h"
 
 class QFileSystemWatcher;
@@ -140,16 +140,3 @@ class TfmNorvaViewer : public QWidget, public ILogView {
 // The dialog filter: shows "NORVA-G Measurements (*.ktz)" and matches the
 // extension in any letter case, also in dialogs whose patterns are case-sensitive.
 QString LogFileDialogFilter();
-
-// The command line: NorvaViewer [--screenshot OUT.png] [--] [FILE], --help, --version.
-// Arguments are the bytes the program was given; the file names keep them unchanged.
-struct TViewerCommandLine {
-    QByteArray StartFile;
-    QByteArray ScreenshotPath;
-    bool Screenshot = false;
-    bool Help = false;
-    bool Version = false;
-    QString HelpText;
-    QString Error;  // not empty: the arguments were not understood
-};
-TViewerCommandLine ParseViewerCommandLine(const QList<QByteArray>& arguments);

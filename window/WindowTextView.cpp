@@ -487,9 +487,9 @@ void TLazyTextView::keyPressEvent(QKeyEvent* event) {
     } else if (event->matches(QKeySequence::Find)) {
         FindFromKeyboard(true, true);
     } else if (event->matches(QKeySequence::FindNext)) {
-        FindFromKeyboard(FindText_.isEmpty(), true);
+        FindFromKeyboard(false, true);
     } else if (event->matches(QKeySequence::FindPrevious)) {
-        FindFromKeyboard(FindText_.isEmpty(), false);
+        FindFromKeyboard(false, false);
     } else if (!MoveCaret(*event)) {
         // Anything else (Escape above all) goes on to the window.
         QAbstractScrollArea::keyPressEvent(event);
@@ -497,7 +497,7 @@ void TLazyTextView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TLazyTextView::FindFromKeyboard(bool ask, bool forward) {
-    if (ask) {
+    if (ask || FindText_.isEmpty()) {
         const QString text = AskFindText(FindText_);
         if (text.isEmpty()) {
             return;

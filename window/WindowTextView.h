@@ -54,6 +54,9 @@ class TLazyTextView : public QAbstractScrollArea {
     // next match after the caret is selected. Returns false when there is none.
     std::function<QString(const QString& previous)> AskFindText;
     bool Find(const QString& text, bool forward);
+    // Ctrl+F (ask), F3 and Shift+F3 (ask only when nothing was searched for yet); a beep when
+    // there is no match.
+    void FindFromKeyboard(bool ask, bool forward);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -90,7 +93,6 @@ class TLazyTextView : public QAbstractScrollArea {
     void ScrollHorizontally(int pixels);
     void RestartBlink();
     void OfferPrimarySelection() const;
-    void FindFromKeyboard(bool ask, bool forward);
 
     // Line i is Text_[Starts_[i], Starts_[i + 1]) without the CR and LF that end it.
     TLogText Text_;

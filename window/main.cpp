@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "window/NorvaViewerUnit.h"
+#include "window/ViewerCommandLine.h"
 
 namespace {
 
@@ -33,24 +34,19 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("NorvaViewer"));
-    QApplication::setApplicationDisplayName(QStringLiteral("NORVA-G Viewer"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.norva.NorvaViewer"));
-
-    // The arguments Qt left over, as bytes: a file name need not be valid in the locale.
+    // Read before QApplication connects to a display: help, version and usage errors work
+    // without one. The arguments are bytes: a file name need not be valid in the locale.
     QList<QByteArray> arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QByteArray(argv[i]));
     }
     const TViewerCommandLine commandLine = ParseViewerCommandLine(arguments);
     if (commandLine.Help) {
-        std::fputs(commandLine.HelpText.toLocal8Bit().constData(), stdout);
+        std::fputs(ViewerHelpText().toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (commandLine.Version) {
-        std::printf("NorvaViewer %s\n", qPrintable(QApplication::applicationVersion()));
+        std::printf("NorvaViewer %s\n", ViewerVersion);
         return 0;
     }
     if (!commandLine.Error.isEmpty()) {
@@ -58,6 +54,12 @@ int main(int argc, char* argv[]) {
         std::fputs("Try 'NorvaViewer --help' for more information.\n", stderr);
         return ExitUsage;
     }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("NorvaViewer"));
+    QApplication::setApplicationDisplayName(QStringLiteral("NORVA-G Viewer"));
+    QApplication::setApplicationVersion(QString::fromLatin1(ViewerVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.norva.NorvaViewer"));
 
     TfmNorvaViewer window(commandLine.StartFile.toStdString());
     if (commandLine.Screenshot) {

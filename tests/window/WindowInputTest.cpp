@@ -18,6 +18,7 @@
 
 #include "app/LogLoader.h"
 #include "tests/window/WindowTestSupport.h"
+#include "window/WindowTextView.h"
 
 namespace {
 
@@ -63,6 +64,18 @@ TEST_F(WindowInput, EscapeAndCtrlOPressOpenWhereverTheFocusIs) {
     // The next dialog starts where the last log came from.
     EXPECT_EQ(DialogFolders.first(), QString());
     EXPECT_EQ(DialogFolders.last(), QFileInfo(NextChoice).absolutePath());
+}
+
+TEST_F(WindowInput, CtrlFFindsInTheTextBoxWhereverTheFocusIs) {
+    MakeWindow();
+    ShowWindow();
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    auto& content = Control<TLazyTextView>("mmFileContent");
+    content.AskFindText = [](const QString&) { return QStringLiteral("signature:"); };
+    Control<QWidget>("btExit").setFocus();
+    QTest::keyClick(&Control<QWidget>("btExit"), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(content.SelectedText(), "SIGNATURE:");
+    EXPECT_EQ(Window->focusWidget(), &content);
 }
 
 TEST_F(WindowInput, ExitButtonAndCtrlQCloseTheWindow) {

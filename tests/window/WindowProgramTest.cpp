@@ -36,6 +36,10 @@ TEST(ViewerCommandLine, ReadsFileAndScreenshotOptions) {
         {{"NorvaViewer", "--", "-x.ktz"}, "-x.ktz", false, "", false},
         // The name's own bytes, also where they are not valid UTF-8 (Latin-1 "Köln").
         {{"NorvaViewer", "K\xF6ln.ktz"}, "K\xF6ln.ktz", false, "", false},
+        {{"NorvaViewer", "--screenshot=K\xF6ln.png"}, "", true, "K\xF6ln.png", false},
+        // Qt's own options are QApplication's, not unknown ones; single-dash words as Qt has them.
+        {{"NorvaViewer", "-platform", "offscreen", "-reverse", "a.ktz"}, "a.ktz", false, "", false},
+        {{"NorvaViewer", "-style=Fusion", "-screenshot", "out.png"}, "", true, "out.png", false},
         {{"NorvaViewer", "--help"}, "", false, "", false, true},
         {{"NorvaViewer", "-h", "a.ktz"}, "", false, "", false, true},
         {{"NorvaViewer", "--version"}, "", false, "", false, false, true},
@@ -127,8 +131,11 @@ TEST(ViewerProgram, ChartsStaySharpOnScaledScreens) {
 
 TEST(ViewerProgram, UsageErrorsGoToStandardErrorAndHelpToStandardOutput) {
     QProcess viewer;
+    // No display at all: these answers must come before QApplication would need one.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     viewer.setProcessEnvironment(environment);
     const auto run = [&viewer](const QStringList& arguments) {
         viewer.start(QStringLiteral(NORVA_VIEWER_EXE), arguments);
@@ -143,6 +150,7 @@ TEST(ViewerProgram, UsageErrorsGoToStandardErrorAndHelpToStandardOutput) {
     const auto [helpStatus, helpOut, helpError] = run({"--help"});
     EXPECT_EQ(helpStatus, 0);
     EXPECT_TRUE(helpOut.contains("--screenshot")) << helpOut.toStdString();
+    EXPECT_TRUE(helpError.isEmpty()) << helpError.toStdString();
     const auto [versionStatus, versionOut, versionError] = run({"--version"});
     EXPECT_EQ(versionStatus, 0);
     EXPECT_EQ(versionOut, "NorvaViewer 1.0.0.0\n");
@@ -152,7 +160,9 @@ TEST(ViewerProgram, ScreenshotExitStatusTellsWhatWentWrong) {
     QTemporaryDir dir;
     const QString shot = dir.filePath(QStringLiteral("window.png"));
     // A missing start file is ignored silently, as in the window.
-    EXPECT_EQ(RunViewer({"--screenshot", shot, SamplePath("no-such-file.ktz")}), 0);
+    // Qt's own options still reach QApplication.
+    EXPECT_EQ(RunViewer({"-style", "Fusion", "--screenshot", shot, SamplePath("no-such-file.ktz")}),
+              0);
     const QString overflow = dir.filePath(QStringLiteral("overflow.ktz"));
     QFile file(overflow);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
