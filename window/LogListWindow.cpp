@@ -138,10 +138,10 @@ void TLogListWindow::ChooseRow(const QModelIndex& index) {
         return;
     }
     const TLogListRow& row = Model_->Row(Filter_->mapToSource(index).row());
-    const QString path = QFile::decodeName(QByteArray::fromStdString(row.Path.native()));
     // The row of a folder without logs says so; there is no log to show.
-    if (!QFileInfo(path).isDir()) {
-        emit LogChosen(path);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(row.Path, ec)) {
+        emit LogChosen(row.Path);
     }
 }
 

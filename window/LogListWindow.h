@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 
 class QComboBox;
@@ -42,7 +43,8 @@ class TLogListWindow : public QWidget {
     std::function<void(const QString& message)> ShowError;
 
   signals:
-    void LogChosen(const QString& path);
+    // The file system's bytes: a name need not be valid UTF-8.
+    void LogChosen(const std::filesystem::path& path);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -209,9 +209,10 @@ void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
     if (!LogList_) {
         LogList_ = std::make_unique<TLogListWindow>();
         LogList_->ShowError = [this](const QString& message) { ShowError(message, {}); };
-        connect(LogList_.get(), &TLogListWindow::LogChosen, this, [this](const QString& path) {
-            RunHandler([this, &path] { LoadLogFile(PathBytes(path)); });
-        });
+        connect(LogList_.get(), &TLogListWindow::LogChosen, this,
+                [this](const std::filesystem::path& path) {
+                    RunHandler([this, &path] { LoadLogFile(path); });
+                });
         // The same keys step in the list window too.
         const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
                                                          {Qt::CTRL | Qt::Key_PageUp, -1}};

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 
 #include "app/LogLoader.h"
 #include "tests/window/WindowTestSupport.h"
@@ -94,13 +96,24 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(SamplePath("demo-gsmr.ktz"), dir.filePath("a.ktz")));
+    // Latin-1 "Köln.ktz": opened by its own bytes, which no text would give back.
+    std::filesystem::copy_file(SamplePath("demo-gsmr.ktz").toStdString(),
+                               QFile::encodeName(dir.path()).toStdString() + "/K\xF6ln.ktz");
     ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
     ASSERT_TRUE(QFile::link(dir.filePath("gone.ktz"), dir.filePath("sub/dangling.ktz")));
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub/loop")));
     TLogListWindow& list = OpenSamples(dir.path());
-    EXPECT_EQ(Column(list, TLogListModel::ColName), (QStringList{"a.ktz", "sub/dangling.ktz"}));
-    EXPECT_EQ(list.Filter().index(1, TLogListModel::ColVerdict).data().toString().left(12),
+    EXPECT_EQ(Column(list, TLogListModel::ColName).size(), 3);
+    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(12),
               "error: Datei");
+    const int latin1Row =
+        static_cast<int>(Column(list, TLogListModel::ColName)
+                             .indexOf(QRegularExpression(QStringLiteral("^K.ln\\.ktz$"))));
+    ASSERT_GE(latin1Row, 0);
+    list.Table().setCurrentIndex(list.Filter().index(latin1Row, TLogListModel::ColName));
+    EXPECT_TRUE(LabelText("lbLogfileName").endsWith(QStringLiteral("/K\u00F6ln.ktz")));
+    EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
 }  // namespace
