@@ -13,20 +13,19 @@
 #include "charts/PolarChart.h"
 #include "data/DirectionSlot.h"
 
-// A paint box without a window: keeps the last image a chart handed to it.
+// A paint box without a window: nobody looks at it, so the charts draw only when their image
+// is asked for (TChartCanvas::Image) and never hand one over.
 class THeadlessPaintBox : public TPaintBox {
   public:
     explicit THeadlessPaintBox(QSize size) : Width_(size.width()), Height_(size.height()) {}
     int Width() const override { return Width_; }
     int Height() const override { return Height_; }
-    void ShowImage(const QImage& image) override { Image_ = image.copy(0, 0, Width_, Height_); }
-    // The last image shown, or a white box before the first drawing.
-    QImage Image() const;
+    void ShowImage(const QImage&) override {}
+    bool ShowsDrawings() const override { return false; }
 
   private:
     int Width_;
     int Height_;
-    QImage Image_;
 };
 
 class THeadlessLabel : public TTextLabel {

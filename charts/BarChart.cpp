@@ -247,7 +247,9 @@ void TNeighborBarChart::Redraw() {
     Axes_.Widen(survey);
     UpdateLabels(data);
     if (HasImage()) {
-        Paint(PlanBarChart(data, survey, Axes_, Canvas().size(), ShowEdgeMarkers));
+        Paint([plan = PlanBarChart(data, survey, Axes_, CanvasSize(), ShowEdgeMarkers),
+               gap = GapColor](QImage& image) { PaintBarChart(image, plan, gap); },
+              true);
     }
     ShowOnPaintBox();
 }
@@ -261,11 +263,11 @@ void TNeighborBarChart::UpdateLabels(const TCellData& data) {
     }
 }
 
-void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
-    TChartPainter painter(Canvas());
-    painter.fillRect(Canvas().rect(), QColor(WhiteColor));
+void PaintBarChart(QImage& image, const TBarChartPlan& plan, const QColor& gapColor) {
+    TChartPainter painter(image);
+    painter.fillRect(image.rect(), QColor(WhiteColor));
     if (plan.Gap) {
-        painter.fillRect(*plan.Gap, GapColor);
+        painter.fillRect(*plan.Gap, gapColor);
     }
     for (const TBarDrawing& bar : plan.Bars) {
         painter.fillRect(bar.Bar, QColor(bar.Color));
@@ -282,7 +284,7 @@ void TNeighborBarChart::Paint(const TBarChartPlan& plan) {
     for (size_t level = 0; level < LevelLines.size(); ++level) {
         for (const TStripPlan* strip : strips) {
             const int32_t row = strip->Levels[level].Row;
-            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(Canvas().width(), row)));
+            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(image.width(), row)));
         }
         for (const TStripPlan* strip : strips) {
             const TLevelMark& mark = strip->Levels[level];

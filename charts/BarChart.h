@@ -122,6 +122,9 @@ struct TBarChartPlan {
 TBarChartPlan PlanBarChart(const TCellData& data, const TBandSurvey& survey,
                            const TAxisMemory& memory, QSize size, bool showEdgeMarkers);
 
+// Paints a plan on an image of the size it was planned for, the gap in `gapColor`.
+void PaintBarChart(QImage& image, const TBarChartPlan& plan, const QColor& gapColor);
+
 class TNeighborBarChart : public TChartCanvas {
   public:
     void SetCellData(const TCellData* measurement);
@@ -137,7 +140,6 @@ class TNeighborBarChart : public TChartCanvas {
 
   private:
     void UpdateLabels(const TCellData& data);
-    void Paint(const TBarChartPlan& plan);
 
     const TCellData* Measurement_ = nullptr;
     TAxisMemory Axes_;

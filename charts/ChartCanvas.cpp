@@ -23,14 +23,43 @@ void TChartCanvas::FitToPaintBox() {
     if (PaintBox_ == nullptr) {
         return;
     }
-    // A fresh image holds whatever memory it got; start from white instead.
-    Image_ = QImage(PaintBox_->Width(), PaintBox_->Height(), QImage::Format_RGB32);
-    Image_.fill(WhiteColor);
+    Size_ = QSize(PaintBox_->Width(), PaintBox_->Height());
+    Pending_.clear();
+    Image_ = QImage();
+    if (!Deferred()) {
+        Image();
+    }
+}
+
+const QImage& TChartCanvas::Image() const {
+    if (Image_.isNull() && HasImage()) {
+        // A fresh image holds whatever memory it got; start from white instead.
+        Image_ = QImage(Size_, QImage::Format_RGB32);
+        Image_.fill(WhiteColor);
+    }
+    for (const TPainting& painting : Pending_) {
+        painting(Image_);
+    }
+    Pending_.clear();
+    return Image_;
+}
+
+void TChartCanvas::Paint(TPainting painting, bool coversImage) {
+    if (!HasImage()) {
+        return;
+    }
+    if (coversImage) {
+        Pending_.clear();
+    }
+    Pending_.push_back(std::move(painting));
+    if (!Deferred()) {
+        Image();
+    }
 }
 
 void TChartCanvas::ShowOnPaintBox() {
-    if (PaintBox_ != nullptr) {
-        PaintBox_->ShowImage(Image_);
+    if (PaintBox_ != nullptr && !Deferred()) {
+        PaintBox_->ShowImage(Image());
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QSize>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "charts/PaintTargets.h"
@@ -21,26 +23,36 @@ std::vector<QPoint> DottedLinePoints(QPoint from, QPoint to);
 std::vector<QPoint> DottedCirclePoints(QPoint centre, int32_t radius);
 
 // The image a chart draws on and the paint box that shows it. Creating a chart loads the band
-// images on first use.
+// images on first use. For a paint box that does not show drawings, paintings wait until the
+// image is asked for, and a painting that sets every pixel drops those still waiting.
 class TChartCanvas {
   public:
     void AttachPaintBox(TPaintBox* paintBox);
     // A new white image of the paint box's size.
     void FitToPaintBox();
-    const QImage& Image() const { return Image_; }
+    // The image with every painting made so far.
+    const QImage& Image() const;
 
   protected:
+    using TPainting = std::function<void(QImage&)>;
+
     TChartCanvas();
     ~TChartCanvas() = default;
     TChartCanvas(const TChartCanvas&) = default;
     TChartCanvas& operator=(const TChartCanvas&) = default;
 
-    bool HasImage() const { return !Image_.isNull(); }
-    QImage& Canvas() { return Image_; }
-    // Hands the whole image to the paint box, if there is one.
+    bool HasImage() const { return !Size_.isEmpty(); }
+    QSize CanvasSize() const { return Size_; }
+    // Paints on the image now or, while no paint box shows drawings, when it is asked for.
+    void Paint(TPainting painting, bool coversImage);
+    // Hands the whole image to the paint box, if there is one that shows drawings.
     void ShowOnPaintBox();
 
   private:
-    QImage Image_;
+    bool Deferred() const { return PaintBox_ != nullptr && !PaintBox_->ShowsDrawings(); }
+
+    QSize Size_;
+    mutable QImage Image_;
+    mutable std::vector<TPainting> Pending_;
     TPaintBox* PaintBox_ = nullptr;
 };

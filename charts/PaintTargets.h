@@ -10,8 +10,11 @@ class TPaintBox {
     virtual ~TPaintBox() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
-    // Called once per drawing with the whole finished image.
+    // Called once per drawing with the whole finished image, when the box shows drawings.
     virtual void ShowImage(const QImage& image) = 0;
+    // False for a box that nobody looks at (headless): the chart then paints nothing until
+    // its image is asked for, and hands no image over.
+    virtual bool ShowsDrawings() const { return true; }
 };
 
 // A text label that receives one of the chart's text blocks (byte text).

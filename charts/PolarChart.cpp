@@ -71,6 +71,11 @@ void FillSquare(QPainter& painter, int32_t width, QRgb color) {
     painter.fillRect(QRect(0, 0, width, width), QColor(color));
 }
 
+// Whether filling the square leaves nothing of an earlier drawing.
+bool CoversImage(QSize size) {
+    return size.height() <= size.width();
+}
+
 int32_t LevelLabelHeight() {
     return BandImageSizes[BandImageLevelTop].height();
 }
@@ -124,22 +129,27 @@ void TReceptionPolarChart::SetSlots(const TDirectionSlots& directions) {
 }
 
 void TReceptionPolarChart::ClearChart() {
-    if (HasImage()) {
-        TChartPainter painter(Canvas());
-        FillSquare(painter, Canvas().width(), WhiteColor);
-    }
+    const int32_t width = CanvasSize().width();
+    Paint(
+        [width](QImage& image) {
+            TChartPainter painter(image);
+            FillSquare(painter, width, WhiteColor);
+        },
+        CoversImage(CanvasSize()));
     ShowOnPaintBox();
 }
 
 void TReceptionPolarChart::Redraw() {
-    if (HasImage()) {
-        const int32_t width = Canvas().width();
-        const TPolarPlan plan =
-            PlanPolarChart(Slots_, width, StartAngle, StepAngle, LevelLabelHeight());
-        TChartPainter painter(Canvas());
-        FillSquare(painter, width, WhiteColor);
-        PaintSeries(painter, plan);
-        PaintGrid(painter, plan.Grid);
-    }
+    const int32_t width = CanvasSize().width();
+    Paint(
+        [width, directions = Slots_, start = StartAngle, step = StepAngle](QImage& image) {
+            const TPolarPlan plan =
+                PlanPolarChart(directions, width, start, step, LevelLabelHeight());
+            TChartPainter painter(image);
+            FillSquare(painter, width, WhiteColor);
+            PaintSeries(painter, plan);
+            PaintGrid(painter, plan.Grid);
+        },
+        CoversImage(CanvasSize()));
     ShowOnPaintBox();
 }

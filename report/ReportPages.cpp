@@ -158,8 +158,8 @@ void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCount
 void TReportPainter::DrawChart(const QImage& image, int scale, QPoint at) {
     // Enlarged here by whole pixels without smoothing and placed on whole dots: no reader or
     // printer has to scale it (some smooth any image enlarged less than fourfold).
-    Painter_.drawImage(at, image.scaled(image.size() * scale, Qt::IgnoreAspectRatio,
-                                        Qt::FastTransformation));
+    Painter_.drawImage(
+        at, image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 void TReportPainter::DrawLogPage(const TLogPage& page) {
@@ -248,16 +248,16 @@ void TReportPainter::DrawLogPage(const TLogPage& page) {
 
 TLogPage CheckLogPage(const TBatchInput& input) {
     TLogPage page;
-    page.Report = CheckLogFile(
-        input, [&page](TLogLoader& loader, THeadlessView& view, const TFileReport& report) {
+    page.Report =
+        CheckLogFile(input, [&page](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (!report.State.DataLoaded) {
                 return;
             }
-            page.Polar = view.PolarBox.Image();
+            page.Polar = loader.PolarChart().Image();
             for (const TDirectionReport& d : report.Directions) {
                 if (d.HasData) {
                     loader.rbXClick(d.Index);
-                    page.Bars[static_cast<size_t>(d.Index)] = view.NeighborBox.Image();
+                    page.Bars[static_cast<size_t>(d.Index)] = loader.NeighborChart().Image();
                 }
             }
         });

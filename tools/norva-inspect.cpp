@@ -234,23 +234,24 @@ struct TFileOutcome {
 // taken from the loaded file here runs inside it.
 TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
     TFileOutcome outcome;
-    outcome.Report = CheckLogFile(input, [&](TLogLoader& loader, THeadlessView& view,
-                                             const TFileReport& report) {
-        if (options.Csv && !report.Error) {
-            outcome.CsvRows = CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
-        }
-        if (options.PolarPng && !SavePng(view.PolarBox.Image(), *options.PolarPng)) {
-            outcome.Status = TExitStatus::LoadError;
-        }
-        if (options.BarsPng) {
-            if (options.Direction) {
-                loader.rbXClick(*options.Direction);
+    outcome.Report =
+        CheckLogFile(input, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
+            if (options.Csv && !report.Error) {
+                outcome.CsvRows =
+                    CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
             }
-            if (!SavePng(view.NeighborBox.Image(), *options.BarsPng)) {
+            if (options.PolarPng && !SavePng(loader.PolarChart().Image(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
             }
-        }
-    });
+            if (options.BarsPng) {
+                if (options.Direction) {
+                    loader.rbXClick(*options.Direction);
+                }
+                if (!SavePng(loader.NeighborChart().Image(), *options.BarsPng)) {
+                    outcome.Status = TExitStatus::LoadError;
+                }
+            }
+        });
     if (options.Csv && outcome.CsvRows.empty()) {
         // A spreadsheet of a delivery lists every file, also one without a received cell.
         std::vector<std::string> fields(CellCsvColumnCount);

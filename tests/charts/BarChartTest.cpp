@@ -340,4 +340,31 @@ TEST_F(BarChartTest, LabelsReceiveTheCellLines) {
     EXPECT_EQ(box.ShowCount, 1);
 }
 
+// Unshown, the chart paints only when its image is asked for: the record as it was when the
+// drawing was asked, not as it is by then; the text lines still follow every drawing at once.
+TEST(BarUnshownTest, ImageAskedForLaterEqualsTheShownImage) {
+    RecordingPaintBox shownBox(BarChartSize.width(), BarChartSize.height());
+    UnshownPaintBox unshownBox(BarChartSize.width(), BarChartSize.height());
+    RecordingLabel shownLines;
+    RecordingLabel unshownLines;
+    TNeighborBarChart shown;
+    TNeighborBarChart unshown;
+    shown.AttachPaintBox(&shownBox);
+    unshown.AttachPaintBox(&unshownBox);
+    shown.NeighborsLabel = &shownLines;
+    unshown.NeighborsLabel = &unshownLines;
+    TCellData first = Record({{62, 50}, {600, 50, 26202}});
+    const TCellData second = Record({{62, 50}, {1, 75}, {124, 95, 26202}, {40, 110}});
+    for (TNeighborBarChart* chart : {&shown, &unshown}) {
+        chart->SetCellData(&second);
+        chart->Redraw();
+        chart->SetCellData(&first);
+        chart->Redraw();
+    }
+    first = Record({{700, 40}});
+    EXPECT_EQ(unshownBox.ShowCount, 0);
+    EXPECT_EQ(unshownLines.Text, shownLines.Text);
+    EXPECT_EQ(unshown.Image(), shownBox.Shown);
+}
+
 }  // namespace

@@ -24,6 +24,14 @@ class RecordingPaintBox : public TPaintBox {
     int Height_;
 };
 
+// A paint box nobody looks at, as norva-inspect's: the chart draws only when its image is
+// asked for and hands over nothing.
+class UnshownPaintBox : public RecordingPaintBox {
+  public:
+    using RecordingPaintBox::RecordingPaintBox;
+    bool ShowsDrawings() const override { return false; }
+};
+
 class RecordingLabel : public TTextLabel {
   public:
     void SetText(const std::string& text) override {

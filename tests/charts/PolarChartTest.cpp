@@ -239,4 +239,31 @@ TEST_F(PolarChartTest, ClearChartWhitensTheSquare) {
     EXPECT_EQ(box.ShowCount, 2);
 }
 
+// Unshown, the chart paints only when its image is asked for, and then gives what the shown
+// chart showed: each drawing with the slots and angles it was asked with, and under the square
+// of a tall box, cleared square by square, the remains of earlier drawings.
+TEST(PolarUnshownTest, ImageAskedForLaterEqualsTheShownImage) {
+    for (const QSize size : {PolarChartSize, QSize(163, 240)}) {
+        RecordingPaintBox shownBox(size.width(), size.height());
+        UnshownPaintBox unshownBox(size.width(), size.height());
+        TReceptionPolarChart shown;
+        TReceptionPolarChart unshown;
+        shown.AttachPaintBox(&shownBox);
+        unshown.AttachPaintBox(&unshownBox);
+        for (TReceptionPolarChart* chart : {&shown, &unshown}) {
+            chart->StartAngle = 20;
+            chart->SetSlots(SlotsWithLevels({0, 30, 50, 70}));  // beyond the square
+            chart->Redraw();
+            chart->ClearChart();
+            chart->SetSlots(SlotsWithLevels(SampleLevels));
+            chart->Redraw();
+            chart->StartAngle = 0;
+            chart->SetSlots(SlotsWithLevels({60, 60, 60, 60}));
+        }
+        EXPECT_EQ(unshownBox.ShowCount, 0);
+        EXPECT_EQ(unshown.Image(), shownBox.Shown) << size.height();
+        EXPECT_EQ(unshown.Image(), shown.Image()) << size.height();
+    }
+}
+
 }  // namespace
