@@ -105,7 +105,7 @@ void TLogLoader::ResetLogState() {
     // A file that is never checked (version below 790, or a load that fails) must not
     // appear beside the previous file's verdict.
     Verdict_.reset();
-    View_.SetFileContentColor(QColor());
+    View_.SetFileContentColor(std::nullopt);
     View_.SetCheckResult("...");
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QColor>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/LogFile.h"
+#include "charts/ChartColors.h"
 #include "charts/PaintTargets.h"
 
 // What the loader needs from a window. The window implements it with widgets,
@@ -16,9 +17,9 @@ class ILogView {
 
     // mmFileContent: the file's text (byte text) and its background colour. The text shares
     // the buffer the file was read into: a view that keeps it holds no copy.
-    // An invalid QColor stands for the normal window colour.
+    // No colour stands for the normal window colour.
     virtual void SetFileContent(const TLogText& text) = 0;
-    virtual void SetFileContentColor(const QColor& color) = 0;
+    virtual void SetFileContentColor(std::optional<TRgb> color) = 0;
 
     virtual void SetFileName(const std::filesystem::path& path) = 0;
     virtual void SetCheckResult(const std::string& text) = 0;

@@ -30,16 +30,16 @@ const std::string& VerdictText(TSignatureVerdict verdict) {
     return notInterpretable;
 }
 
-QColor VerdictColor(TSignatureVerdict verdict) {
+TRgb VerdictColor(TSignatureVerdict verdict) {
     switch (verdict) {
         case TSignatureVerdict::Valid:
-            return QColor(208, 255, 208);
+            return Rgb(208, 255, 208);
         case TSignatureVerdict::NotValid:
-            return QColor(255, 208, 208);
+            return Rgb(255, 208, 208);
         case TSignatureVerdict::NotInterpretable:
             break;
     }
-    return QColor(255, 255, 208);
+    return Rgb(255, 255, 208);
 }
 
 TSignatureVerdict JudgeSignature(std::string_view text, const std::string& licenseText,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +10,7 @@ enum class TSignatureVerdict { NotInterpretable, Valid, NotValid };
 
 // The label text and the text box background of a verdict.
 const std::string& VerdictText(TSignatureVerdict verdict);
-QColor VerdictColor(TSignatureVerdict verdict);
+TRgb VerdictColor(TSignatureVerdict verdict);
 
 // Whether the signature of a long log may hash on a second thread beside its encryption. Off
 // unless a program turns it on: the window keeps to one thread, norva-inspect allows two.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QSize>
 #include <array>
 #include <optional>
@@ -13,14 +12,14 @@
 #include "charts/PolarChart.h"
 #include "data/DirectionSlot.h"
 
-// A paint box without a window: nobody looks at it, so the charts draw only when their image
-// is asked for (TChartCanvas::Image) and never hand one over.
+// A paint box without a window: nobody looks at it, so the charts only keep their drawings
+// until an image of them is asked for (drawing/ChartImage.h).
 class THeadlessPaintBox : public TPaintBox {
   public:
     explicit THeadlessPaintBox(QSize size) : Width_(size.width()), Height_(size.height()) {}
     int Width() const override { return Width_; }
     int Height() const override { return Height_; }
-    void ShowImage(const QImage&) override {}
+    void ShowChart(const TChartCanvas&) override {}
     bool ShowsDrawings() const override { return false; }
 
   private:
@@ -38,7 +37,7 @@ class THeadlessLabel : public TTextLabel {
 class THeadlessView : public ILogView {
   public:
     void SetFileContent(const TLogText&) override {}
-    void SetFileContentColor(const QColor& color) override { FileContentColor = color; }
+    void SetFileContentColor(std::optional<TRgb> color) override { FileContentColor = color; }
     void SetFileName(const std::filesystem::path& path) override { FileName = path; }
     void SetCheckResult(const std::string& text) override { CheckResult = text; }
     void MoveSelector(int index, int left, int top) override;
@@ -53,7 +52,7 @@ class THeadlessView : public ILogView {
     // Forgets where the selectors were placed, so that a load's own placements show.
     void ForgetSelectorPlacements() { Placements = {}; }
 
-    QColor FileContentColor;
+    std::optional<TRgb> FileContentColor;
     std::filesystem::path FileName;
     std::string CheckResult = "...";
     std::array<std::optional<std::pair<int, int>>, DirectionCount> Placements{};

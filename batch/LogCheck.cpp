@@ -107,7 +107,7 @@ const char* OutcomeName(TCheckOutcome outcome) {
     return "failed to load";
 }
 
-QColor OutcomeColor(TCheckOutcome outcome) {
+TRgb OutcomeColor(TCheckOutcome outcome) {
     switch (outcome) {
         case TCheckOutcome::Ok:
             return VerdictColor(TSignatureVerdict::Valid);
@@ -116,11 +116,11 @@ QColor OutcomeColor(TCheckOutcome outcome) {
         case TCheckOutcome::NotInterpretable:
             return VerdictColor(TSignatureVerdict::NotInterpretable);
         case TCheckOutcome::NotChecked:
-            return QColor(224, 224, 224);
+            return Rgb(224, 224, 224);
         case TCheckOutcome::Error:
             break;
     }
-    return QColor(255, 200, 140);
+    return Rgb(255, 200, 140);
 }
 
 std::string OutcomeText(const TFileReport& report) {

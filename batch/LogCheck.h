@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -53,7 +52,7 @@ TCheckOutcome OutcomeOf(const TFileReport& report);
 const char* OutcomeName(TCheckOutcome outcome);
 // The colour a list or a report marks an outcome with: the verdict colours of the text box,
 // light grey for a log not checked, orange for a load that failed.
-QColor OutcomeColor(TCheckOutcome outcome);
+TRgb OutcomeColor(TCheckOutcome outcome);
 // What a person reads for the outcome: the verdict text, or why there is none.
 std::string OutcomeText(const TFileReport& report);
 

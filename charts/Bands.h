@@ -1,14 +1,11 @@
 #pragma once
-// The band rule (which GSM band a channel lies in, and where on a channel axis) and the band
-// images: the small bitmaps the charts draw as labels and markers.
+// The band rule (which GSM band a channel lies in, and where on a channel axis) and the names
+// and sizes of the band images: the small bitmaps the charts draw as labels and markers.
 
-#include <QImage>
 #include <QPoint>
 #include <QSize>
 #include <array>
 #include <cstdint>
-
-class QPainter;
 
 // Position of a GSM channel on a channel axis: 1..194 for the 900 band (955..1023 first,
 // then 0..124), the channel itself for the 1800 band (512..885), 0 for any other channel.
@@ -40,22 +37,3 @@ inline constexpr std::array<const char*, BandImageCount> BandImageNames{
 inline constexpr std::array<QSize, BandImageCount> BandImageSizes{
     QSize(6, 7),  QSize(35, 7), QSize(41, 7), QSize(41, 7), QSize(29, 7),
     QSize(13, 7), QSize(13, 7), QSize(13, 7), QSize(27, 7)};
-
-struct TBandImage {
-    QImage Bitmap;            // as stored in the resource
-    bool Transparent = true;  // white pixels are not drawn
-    QImage Drawable;          // Bitmap ready for drawing, with its transparency applied
-};
-
-using TBandImageTable = std::array<TBandImage, BandImageCount>;
-
-// Loads the nine images from the program's resources, replacing any loaded before.
-// Throws std::runtime_error naming the resource when one is missing, unreadable or not of
-// its size in BandImageSizes; the table is then left as it was.
-void LoadBandImages();
-bool BandImagesLoaded();
-// The shared table; empty images until LoadBandImages has succeeded.
-const TBandImageTable& BandImages();
-
-// Draws band image `index` with its top-left pixel at `topLeft`, honouring its transparency.
-void DrawBandImage(QPainter& painter, TBandImageIndex index, QPoint topLeft);

@@ -1,11 +1,9 @@
 // The neighbour bar chart: one bar per received cell on the 900 and 1800 channel axes.
 #include "charts/BarChart.h"
 
-#include <QPainter>
 #include <algorithm>
 
 #include "charts/CellTextLines.h"
-#include "charts/ChartDrawing.h"
 #include "data/Utilities.h"
 
 namespace {
@@ -68,7 +66,7 @@ const std::optional<TStripPlan>& StripOfChannel(const TBarChartPlan& plan, int32
 
 // A serving cell too weak to count in the survey may sit in a strip that is not laid out
 // in this drawing; it then gets no bar rather than one placed on a guessed axis.
-std::optional<TBarDrawing> BarOf(const TCell& cell, QRgb color, const TBarChartPlan& plan,
+std::optional<TBarDrawing> BarOf(const TCell& cell, TRgb color, const TBarChartPlan& plan,
                                  bool showEdgeMarkers) {
     const std::optional<TStripPlan>& strip = StripOfChannel(plan, cell.Channel);
     if (!strip) {
@@ -89,7 +87,7 @@ std::optional<TBarDrawing> BarOf(const TCell& cell, QRgb color, const TBarChartP
 std::vector<TBarDrawing> BarsOf(const TCellData& data, const TBarChartPlan& plan,
                                 bool showEdgeMarkers) {
     std::vector<TBarDrawing> bars;
-    auto add = [&](const TCell& cell, QRgb color) {
+    auto add = [&](const TCell& cell, TRgb color) {
         if (auto bar = BarOf(cell, color, plan, showEdgeMarkers)) {
             bars.push_back(*bar);
         }
@@ -208,7 +206,7 @@ QRect GapRect(int32_t imageWidth, int32_t bandHeight) {
     return QRect(0, bandHeight, imageWidth + 1, GapRows);
 }
 
-QRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac) {
+TRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac) {
     if (neighbor.Plmn == servingPlmn) {
         return neighbor.Lac == recordLac ? SameAreaBarColor : SameNetworkBarColor;
     }
@@ -247,9 +245,9 @@ void TNeighborBarChart::Redraw() {
     Axes_.Widen(survey);
     UpdateLabels(data);
     if (HasImage()) {
-        Paint([plan = PlanBarChart(data, survey, Axes_, CanvasSize(), ShowEdgeMarkers),
-               gap = GapColor](QImage& image) { PaintBarChart(image, plan, gap); },
-              true);
+        Draw([plan = PlanBarChart(data, survey, Axes_, CanvasSize(), ShowEdgeMarkers),
+              gap = GapColor](IChartPainter& painter) { painter.PaintBarChart(plan, gap); },
+             true);
     }
     ShowOnPaintBox();
 }
@@ -260,38 +258,5 @@ void TNeighborBarChart::UpdateLabels(const TCellData& data) {
     }
     if (NeighborsLabel != nullptr) {
         NeighborsLabel->SetText(NeighborLines(data));
-    }
-}
-
-void PaintBarChart(QImage& image, const TBarChartPlan& plan, const QColor& gapColor) {
-    TChartPainter painter(image);
-    painter.fillRect(image.rect(), QColor(WhiteColor));
-    if (plan.Gap) {
-        painter.fillRect(*plan.Gap, gapColor);
-    }
-    for (const TBarDrawing& bar : plan.Bars) {
-        painter.fillRect(bar.Bar, QColor(bar.Color));
-        if (bar.EdgeMarker) {
-            DrawBandImage(painter, BandImageEdge, *bar.EdgeMarker);
-        }
-    }
-    std::vector<const TStripPlan*> strips;  // the 900 strip first
-    for (const auto* strip : {&plan.Strip900, &plan.Strip1800}) {
-        if (*strip) {
-            strips.push_back(&**strip);
-        }
-    }
-    for (size_t level = 0; level < LevelLines.size(); ++level) {
-        for (const TStripPlan* strip : strips) {
-            const int32_t row = strip->Levels[level].Row;
-            DrawDots(painter, DottedLinePoints(QPoint(0, row), QPoint(image.width(), row)));
-        }
-        for (const TStripPlan* strip : strips) {
-            const TLevelMark& mark = strip->Levels[level];
-            DrawBandImage(painter, mark.Label, mark.LabelPosition);
-        }
-    }
-    for (const TStripPlan* strip : strips) {
-        DrawBandImage(painter, strip->Name, strip->NamePosition);
     }
 }

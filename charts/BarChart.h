@@ -3,10 +3,8 @@
 // 1800 MHz channel axes. Every number a drawing needs comes from the plain functions below, so
 // that the geometry can be checked without looking at pixels.
 
-#include <QColor>
 #include <QPoint>
 #include <QRect>
-#include <QRgb>
 #include <QSize>
 #include <array>
 #include <cstdint>
@@ -21,11 +19,11 @@
 // The chart's size in the window and in every headless drawing.
 inline constexpr QSize BarChartSize{252, 153};
 
-inline constexpr QRgb ServingBarColor = qRgb(224, 0, 0);
-inline constexpr QRgb SameAreaBarColor = qRgb(0, 176, 48);
-inline constexpr QRgb SameNetworkBarColor = qRgb(144, 240, 0);
-inline constexpr QRgb OtherNetworkBarColor = qRgb(144, 144, 255);
-inline constexpr QRgb UnknownNetworkBarColor = SilverColor;
+inline constexpr TRgb ServingBarColor = Rgb(224, 0, 0);
+inline constexpr TRgb SameAreaBarColor = Rgb(0, 176, 48);
+inline constexpr TRgb SameNetworkBarColor = Rgb(144, 240, 0);
+inline constexpr TRgb OtherNetworkBarColor = Rgb(144, 144, 255);
+inline constexpr TRgb UnknownNetworkBarColor = SilverColor;
 
 inline constexpr int32_t NoBarLevel = 109;  // levels from here on get no bar of their own
 
@@ -87,11 +85,11 @@ QPoint BandNamePosition(int32_t base, int32_t bandHeight);
 // The gap between the strips, right and bottom edge excluded.
 QRect GapRect(int32_t imageWidth, int32_t bandHeight);
 
-QRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac);
+TRgb NeighborBarColor(const TCell& neighbor, int32_t servingPlmn, int32_t recordLac);
 
 struct TBarDrawing {
     QRect Bar;
-    QRgb Color = 0;
+    TRgb Color = 0;
     std::optional<QPoint> EdgeMarker;
 };
 
@@ -122,9 +120,6 @@ struct TBarChartPlan {
 TBarChartPlan PlanBarChart(const TCellData& data, const TBandSurvey& survey,
                            const TAxisMemory& memory, QSize size, bool showEdgeMarkers);
 
-// Paints a plan on an image of the size it was planned for, the gap in `gapColor`.
-void PaintBarChart(QImage& image, const TBarChartPlan& plan, const QColor& gapColor);
-
 class TNeighborBarChart : public TChartCanvas {
   public:
     void SetCellData(const TCellData* measurement);
@@ -136,7 +131,7 @@ class TNeighborBarChart : public TChartCanvas {
     bool ShowEdgeMarkers = false;
     // The colour of the paint box around the chart, which shows through the gap between the
     // two strips; the window sets its own face colour.
-    QColor GapColor = QColor(ButtonFaceColor);
+    TRgb GapColor = ButtonFaceColor;
 
   private:
     void UpdateLabels(const TCellData& data);

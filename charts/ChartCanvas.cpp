@@ -1,18 +1,9 @@
-// The drawing basics both charts share.
+// The drawings and geometry both charts share.
 #include "charts/ChartCanvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-
-#include "charts/Bands.h"
-#include "charts/ChartColors.h"
-
-TChartCanvas::TChartCanvas() {
-    if (!BandImagesLoaded()) {
-        LoadBandImages();
-    }
-}
 
 void TChartCanvas::AttachPaintBox(TPaintBox* paintBox) {
     PaintBox_ = paintBox;
@@ -24,42 +15,28 @@ void TChartCanvas::FitToPaintBox() {
         return;
     }
     Size_ = QSize(PaintBox_->Width(), PaintBox_->Height());
-    Pending_.clear();
-    Image_ = QImage();
-    if (!Deferred()) {
-        Image();
+    Drawings_.clear();
+}
+
+void TChartCanvas::Replay(IChartPainter& painter) const {
+    for (const TDrawing& drawing : Drawings_) {
+        drawing(painter);
     }
 }
 
-const QImage& TChartCanvas::Image() const {
-    if (Image_.isNull() && HasImage()) {
-        // A fresh image holds whatever memory it got; start from white instead.
-        Image_ = QImage(Size_, QImage::Format_RGB32);
-        Image_.fill(WhiteColor);
-    }
-    for (const TPainting& painting : Pending_) {
-        painting(Image_);
-    }
-    Pending_.clear();
-    return Image_;
-}
-
-void TChartCanvas::Paint(TPainting painting, bool coversImage) {
+void TChartCanvas::Draw(TDrawing drawing, bool coversImage) {
     if (!HasImage()) {
         return;
     }
     if (coversImage) {
-        Pending_.clear();
+        Drawings_.clear();
     }
-    Pending_.push_back(std::move(painting));
-    if (!Deferred()) {
-        Image();
-    }
+    Drawings_.push_back(std::move(drawing));
 }
 
 void TChartCanvas::ShowOnPaintBox() {
-    if (PaintBox_ != nullptr && !Deferred()) {
-        PaintBox_->ShowImage(Image());
+    if (PaintBox_ != nullptr && PaintBox_->ShowsDrawings()) {
+        PaintBox_->ShowChart(*this);
     }
 }
 

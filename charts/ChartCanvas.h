@@ -1,15 +1,19 @@
 #pragma once
-// What both charts share: the image they draw on, its hand-over to a paint box, and the
-// plain geometry of rounding and dotted shapes.
+// What both charts share: the drawings they make, their hand-over to a paint box, and the
+// plain geometry of rounding and dotted shapes. Turning drawings into pixels is the painter's
+// work (drawing/ChartImage.h), so that checking a log never needs an image library.
 
-#include <QImage>
 #include <QPoint>
 #include <QSize>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "charts/ChartColors.h"
 #include "charts/PaintTargets.h"
+
+struct TPolarPlan;
+struct TBarChartPlan;
 
 // Round to nearest, halves to the even neighbour.
 int64_t RoundNearest(long double value);
@@ -22,37 +26,45 @@ std::vector<QPoint> DottedLinePoints(QPoint from, QPoint to);
 // `centre`, which spans exactly centre - radius to centre + radius both ways.
 std::vector<QPoint> DottedCirclePoints(QPoint centre, int32_t radius);
 
-// The image a chart draws on and the paint box that shows it. Creating a chart loads the band
-// images on first use. For a paint box that does not show drawings, paintings wait until the
-// image is asked for, and a painting that sets every pixel drops those still waiting.
+// Puts the drawings of a chart into pixels, one call per drawing, on an image that starts
+// white.
+class IChartPainter {
+  public:
+    virtual ~IChartPainter() = default;
+    // The square of `width` pixels at the top of the image, in `color`.
+    virtual void FillSquare(int32_t width, TRgb color) = 0;
+    virtual void PaintPolarChart(const TPolarPlan& plan) = 0;
+    virtual void PaintBarChart(const TBarChartPlan& plan, TRgb gapColor) = 0;
+};
+
+// The size of a chart's image and the drawings on it since the last one that covers it whole.
 class TChartCanvas {
   public:
     void AttachPaintBox(TPaintBox* paintBox);
-    // A new white image of the paint box's size.
+    // A new white image of the paint box's size: earlier drawings are dropped.
     void FitToPaintBox();
-    // The image with every painting made so far.
-    const QImage& Image() const;
+
+    bool HasImage() const { return !Size_.isEmpty(); }
+    QSize CanvasSize() const { return Size_; }
+    // Paints every drawing kept, oldest first; on a white image of CanvasSize they give the
+    // chart as it stands.
+    void Replay(IChartPainter& painter) const;
 
   protected:
-    using TPainting = std::function<void(QImage&)>;
+    using TDrawing = std::function<void(IChartPainter&)>;
 
-    TChartCanvas();
+    TChartCanvas() = default;
     ~TChartCanvas() = default;
     TChartCanvas(const TChartCanvas&) = default;
     TChartCanvas& operator=(const TChartCanvas&) = default;
 
-    bool HasImage() const { return !Size_.isEmpty(); }
-    QSize CanvasSize() const { return Size_; }
-    // Paints on the image now or, while no paint box shows drawings, when it is asked for.
-    void Paint(TPainting painting, bool coversImage);
-    // Hands the whole image to the paint box, if there is one that shows drawings.
+    // Keeps a drawing; one that covers the image makes the earlier ones unnecessary.
+    void Draw(TDrawing drawing, bool coversImage);
+    // Lets the paint box show the chart, if there is one that shows drawings.
     void ShowOnPaintBox();
 
   private:
-    bool Deferred() const { return PaintBox_ != nullptr && !PaintBox_->ShowsDrawings(); }
-
     QSize Size_;
-    mutable QImage Image_;
-    mutable std::vector<TPainting> Pending_;
+    std::vector<TDrawing> Drawings_;
     TPaintBox* PaintBox_ = nullptr;
 };

@@ -1,19 +1,21 @@
 #pragma once
 
-#include <QImage>
 #include <string>
 
-// Where a chart copies its finished image: the window's paint box, or a headless
-// holder of the last image. Not owned by the chart.
+class TChartCanvas;
+
+// Where a chart shows itself: the window's paint box, or a headless box nobody looks at.
+// Not owned by the chart.
 class TPaintBox {
   public:
     virtual ~TPaintBox() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
-    // Called once per drawing with the whole finished image, when the box shows drawings.
-    virtual void ShowImage(const QImage& image) = 0;
-    // False for a box that nobody looks at (headless): the chart then paints nothing until
-    // its image is asked for, and hands no image over.
+    // Called after every drawing, when the box shows drawings; the box makes the chart's image
+    // from it (drawing/ChartImage.h).
+    virtual void ShowChart(const TChartCanvas& chart) = 0;
+    // False for a box that nobody looks at (headless): the chart then only keeps its drawings
+    // until its image is asked for.
     virtual bool ShowsDrawings() const { return true; }
 };
 

@@ -1,14 +1,11 @@
 // The reception polar chart: four level polygons over the eight directions and a grid.
 #include "charts/PolarChart.h"
 
-#include <QPainter>
-#include <QPolygon>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "charts/Bands.h"
-#include "charts/ChartDrawing.h"
 
 namespace {
 
@@ -30,45 +27,6 @@ TSeriesPoints SeriesPoints(const TDirectionSlots& directions, size_t series, int
     }
     points[8] = stepAngle == RingStep ? points[0] : QPoint(centre, centre);
     return points;
-}
-
-QPolygon PolygonOf(const TSeriesPoints& points) {
-    return QPolygon(QList<QPoint>(points.begin(), points.end()));
-}
-
-void PaintSeries(QPainter& painter, const TPolarPlan& plan) {
-    for (size_t s = 0; s < plan.Series.size(); ++s) {
-        painter.setPen(SolidPen(PolarColors[s]));
-        painter.setBrush(QColor(PolarColors[s]));
-        painter.drawPolygon(PolygonOf(plan.Series[s]), Qt::OddEvenFill);
-    }
-    // The serving cell's outline again, on top of the neighbour polygons.
-    painter.setPen(SolidPen(PolarColors[0]));
-    painter.drawPolyline(PolygonOf(plan.Series[0]));
-}
-
-void PaintLevelCircle(QPainter& painter, const TPolarGrid& grid, int32_t radius,
-                      TBandImageIndex label, QPoint labelPosition) {
-    DrawDots(painter, DottedCirclePoints(QPoint(grid.Centre, grid.Centre), radius));
-    DrawBandImage(painter, label, labelPosition);
-}
-
-void PaintGrid(QPainter& painter, const TPolarGrid& grid) {
-    const int32_t r = grid.Centre;
-    const int32_t w = grid.Width;
-    const int32_t t = grid.Diagonal;
-    painter.setPen(SolidPen(BlackColor));
-    DrawLineBeforeEnd(painter, QPoint(r, 0), QPoint(r, w));
-    DrawLineBeforeEnd(painter, QPoint(0, r), QPoint(w, r));
-    DrawLineBeforeEnd(painter, QPoint(r - t, r - t), QPoint(r + t, r + t));
-    DrawLineBeforeEnd(painter, QPoint(r + t, r - t), QPoint(r - t, r + t));
-    PaintLevelCircle(painter, grid, grid.Radius50, BandImageLevelTop, grid.Label50);
-    PaintLevelCircle(painter, grid, grid.Radius75, BandImageLevelMid, grid.Label75);
-}
-
-// The chart is square: only the square at the top is the chart's, whatever the image's height.
-void FillSquare(QPainter& painter, int32_t width, QRgb color) {
-    painter.fillRect(QRect(0, 0, width, width), QColor(color));
 }
 
 // Whether filling the square leaves nothing of an earlier drawing.
@@ -130,25 +88,18 @@ void TReceptionPolarChart::SetSlots(const TDirectionSlots& directions) {
 
 void TReceptionPolarChart::ClearChart() {
     const int32_t width = CanvasSize().width();
-    Paint(
-        [width](QImage& image) {
-            TChartPainter painter(image);
-            FillSquare(painter, width, WhiteColor);
-        },
-        CoversImage(CanvasSize()));
+    Draw([width](IChartPainter& painter) { painter.FillSquare(width, WhiteColor); },
+         CoversImage(CanvasSize()));
     ShowOnPaintBox();
 }
 
 void TReceptionPolarChart::Redraw() {
-    const int32_t width = CanvasSize().width();
-    Paint(
-        [width, directions = Slots_, start = StartAngle, step = StepAngle](QImage& image) {
-            const TPolarPlan plan =
-                PlanPolarChart(directions, width, start, step, LevelLabelHeight());
-            TChartPainter painter(image);
-            FillSquare(painter, width, WhiteColor);
-            PaintSeries(painter, plan);
-            PaintGrid(painter, plan.Grid);
+    // Planned when painted: a chart nobody looks at costs no trigonometry.
+    Draw(
+        [directions = Slots_, width = CanvasSize().width(), start = StartAngle,
+         step = StepAngle](IChartPainter& painter) {
+            painter.PaintPolarChart(
+                PlanPolarChart(directions, width, start, step, LevelLabelHeight()));
         },
         CoversImage(CanvasSize()));
     ShowOnPaintBox();

@@ -4,7 +4,6 @@
 // functions below, so that the geometry can be checked without looking at pixels.
 
 #include <QPoint>
-#include <QRgb>
 #include <QSize>
 #include <array>
 #include <cstdint>
@@ -17,8 +16,8 @@
 inline constexpr QSize PolarChartSize{163, 163};
 
 // Serving cell, strongest, second and third strongest neighbour.
-inline constexpr std::array<QRgb, 4> PolarColors{qRgb(0, 160, 0), qRgb(0, 240, 0), YellowColor,
-                                                 qRgb(255, 144, 0)};
+inline constexpr std::array<TRgb, 4> PolarColors{Rgb(0, 160, 0), Rgb(0, 240, 0), YellowColor,
+                                                 Rgb(255, 144, 0)};
 
 // Radius of a level on a chart whose full radius (level 45) is `fullRadius`; level 90 and
 // weaker lie at the centre. Radii of absurdly strong levels are capped at MaxPolarRadius,

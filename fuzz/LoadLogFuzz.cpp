@@ -24,6 +24,7 @@
 #include "charts/Bands.h"
 #include "charts/BarChart.h"
 #include "charts/PolarChart.h"
+#include "drawing/ChartImage.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {
@@ -33,7 +34,8 @@ class TDiscardPaintBox : public TPaintBox {
     TDiscardPaintBox(int width, int height) : Width_(width), Height_(height) {}
     int Width() const override { return Width_; }
     int Height() const override { return Height_; }
-    void ShowImage(const QImage& image) override {
+    void ShowChart(const TChartCanvas& chart) override {
+        const QImage image = ChartImage(chart);
         FUZZ_CHECK(image.width() >= Width_ && image.height() >= Height_);
     }
 
@@ -60,7 +62,7 @@ class TDiscardView : public ILogView {
     void SetFileContent(const TLogText& text) override {
         LineCount = SplitLogLines(text.Bytes()).size();
     }
-    void SetFileContentColor(const QColor&) override {}
+    void SetFileContentColor(std::optional<TRgb>) override {}
     void SetFileName(const std::filesystem::path&) override {}
     void SetCheckResult(const std::string& text) override { CheckResult = text; }
     void MoveSelector(int index, int, int) override { FUZZ_CHECK(ValidIndex(index)); }

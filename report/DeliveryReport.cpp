@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "batch/BatchRun.h"
-#include "charts/MonitorGraphics.h"
+#include "drawing/BandImages.h"
 #include "report/ReportPages.h"
 
 namespace {

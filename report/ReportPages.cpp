@@ -8,6 +8,7 @@
 #include "app/CellCsv.h"
 #include "app/LogLoader.h"
 #include "batch/HeadlessView.h"
+#include "drawing/ChartImage.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCount
     for (const auto& [outcome, count] : tally) {
         Ensure(swatch);
         Painter_.fillRect(QRect(0, Y_ + swatch / 6, swatch * 2, swatch * 2 / 3),
-                          OutcomeColor(outcome));
+                          QColor(OutcomeColor(outcome)));
         Painter_.setPen(Qt::black);
         Painter_.drawRect(QRect(0, Y_ + swatch / 6, swatch * 2, swatch * 2 / 3));
         Fresh_ = true;  // the swatch and its line are one block
@@ -137,7 +138,7 @@ void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCount
         }
         const TSummaryEntry& entry = entries[i];
         Painter_.fillRect(QRect(columns[2], Y_, columns[3] - columns[2], rowHeight),
-                          OutcomeColor(entry.Outcome));
+                          QColor(OutcomeColor(entry.Outcome)));
         Painter_.setFont(rowFont);
         Painter_.setPen(Qt::black);
         const QStringList cells{
@@ -179,7 +180,7 @@ void TReportPainter::DrawLogPage(const TLogPage& page) {
     const QFont body = TextFont(10);
     const int lineHeight = QFontMetrics(body, &Device_).height();
     const QRect verdictBox(0, Y_, textWidth, lineHeight + Mm(2));
-    Painter_.fillRect(verdictBox, OutcomeColor(outcome));
+    Painter_.fillRect(verdictBox, QColor(OutcomeColor(outcome)));
     Painter_.setFont(body);
     Painter_.drawText(verdictBox.adjusted(Mm(1), 0, -Mm(1), 0), Qt::AlignLeft | Qt::AlignVCenter,
                       Utf8(OutcomeText(r)));
@@ -253,11 +254,11 @@ TLogPage CheckLogPage(const TBatchInput& input) {
             if (!report.State.DataLoaded) {
                 return;
             }
-            page.Polar = loader.PolarChart().Image();
+            page.Polar = ChartImage(loader.PolarChart());
             for (const TDirectionReport& d : report.Directions) {
                 if (d.HasData) {
                     loader.rbXClick(d.Index);
-                    page.Bars[static_cast<size_t>(d.Index)] = loader.NeighborChart().Image();
+                    page.Bars[static_cast<size_t>(d.Index)] = ChartImage(loader.NeighborChart());
                 }
             }
         });

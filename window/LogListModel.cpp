@@ -11,7 +11,7 @@
 #include "app/CellCsv.h"
 #include "batch/BatchInputs.h"
 #include "batch/BatchRun.h"
-#include "charts/MonitorGraphics.h"
+#include "drawing/BandImages.h"
 
 namespace {
 
@@ -188,7 +188,7 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
         return row.Outcome ? QVariant(static_cast<int>(*row.Outcome)) : QVariant();
     }
     if (role == Qt::BackgroundRole && column == ColVerdict && row.Outcome) {
-        return QBrush(OutcomeColor(*row.Outcome));
+        return QBrush(QColor(OutcomeColor(*row.Outcome)));
     }
     if (role == Qt::ForegroundRole && column == ColVerdict && row.Outcome) {
         return QBrush(Qt::black);  // the verdict colours are light whatever the theme

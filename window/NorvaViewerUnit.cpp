@@ -30,6 +30,7 @@
 #include "app/Errors.h"
 #include "app/LogLoader.h"
 #include "charts/MonitorGraphics.h"
+#include "drawing/ChartImage.h"
 #include "ui_NorvaViewerUnit.h"
 #include "window/LogListWindow.h"
 #include "window/WindowText.h"
@@ -273,7 +274,7 @@ void TfmNorvaViewer::ApplyPalette() {
     setPalette(face);
     NormalContentPalette_ = desktop;
     SetFileContentColor(ContentTint_);
-    Loader_->NeighborChart().GapColor = face.color(QPalette::Button);
+    Loader_->NeighborChart().GapColor = face.color(QPalette::Button).rgba();
     update();
 }
 
@@ -648,13 +649,13 @@ void TfmNorvaViewer::SetFileContent(const TLogText& text) {
     Ui_->mmFileContent->SetText(text);
 }
 
-void TfmNorvaViewer::SetFileContentColor(const QColor& color) {
+void TfmNorvaViewer::SetFileContentColor(std::optional<TRgb> color) {
     ContentTint_ = color;
     QPalette content = NormalContentPalette_;
-    if (color.isValid()) {
+    if (color) {
         // The verdict tints are light whatever the desktop's colours: the text must suit them.
-        content.setColor(QPalette::Base, color);
-        content.setColor(QPalette::Text, ReadableTextColor(color));
+        content.setColor(QPalette::Base, QColor(*color));
+        content.setColor(QPalette::Text, ReadableTextColor(QColor(*color)));
     }
     Ui_->mmFileContent->setPalette(content);
 }

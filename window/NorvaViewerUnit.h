@@ -75,7 +75,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
 
     // ILogView
     void SetFileContent(const TLogText& text) override;
-    void SetFileContentColor(const QColor& color) override;
+    void SetFileContentColor(std::optional<TRgb> color) override;
     void SetFileName(const std::filesystem::path& path) override;
     void SetCheckResult(const std::string& text) override;
     void MoveSelector(int index, int left, int top) override;
@@ -132,7 +132,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     QTimer ReloadTimer_;
     TFileStamp LoadedStamp_;
     QPalette NormalContentPalette_;
-    QColor ContentTint_;
+    std::optional<TRgb> ContentTint_;
     bool Shown_ = false;
     bool CheckingFromCode_ = false;
 };

@@ -6,12 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drawing/ChartImage.h"
 #include "window/WindowText.h"
 
 TWindowPaintBox::TWindowPaintBox(QWidget* parent) : QWidget(parent) {}
 
-void TWindowPaintBox::ShowImage(const QImage& image) {
-    Image_ = image;
+void TWindowPaintBox::ShowChart(const TChartCanvas& chart) {
+    Image_ = ChartImage(chart);
     // Inside paintEvent the image is drawn right after the handler returns; asking
     // for another paint there would repaint forever.
     if (!Painting_) {

@@ -9,8 +9,8 @@
 
 #include "charts/PaintTargets.h"
 
-// A paint box of the main window: shows the last image a chart handed over. On every
-// paint it first asks its handler to redraw, which hands a fresh image back at once.
+// A paint box of the main window: shows the image of the chart as it last drew. On every
+// paint it first asks its handler to redraw, which shows the fresh drawing at once.
 class TWindowPaintBox : public QWidget, public TPaintBox {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ class TWindowPaintBox : public QWidget, public TPaintBox {
 
     int Width() const override { return width(); }
     int Height() const override { return height(); }
-    void ShowImage(const QImage& image) override;
+    void ShowChart(const TChartCanvas& chart) override;
 
     const QImage& Image() const { return Image_; }
 

@@ -135,7 +135,7 @@ TEST_F(LogLoaderTest, VersionBelow790ShowsOnlyTheText) {
     EXPECT_FALSE(Loader.Verdict().has_value());
     // The previous file's verdict must not stay beside a file that was never checked.
     EXPECT_EQ(View.CheckResult, "...");
-    EXPECT_FALSE(View.Color.isValid());
+    EXPECT_FALSE(View.Color.has_value());
     EXPECT_EQ(HasData(), std::vector<bool>(8, false));
     EXPECT_EQ(View.CurrentCell.Text, "");  // the reset emptied the shown record
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QColor>
 #include <QImage>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "app/LogView.h"
 #include "charts/BarChart.h"
 #include "charts/PolarChart.h"
+#include "drawing/ChartImage.h"
 
 // A view that writes every call the loader makes, in order, as one text per call.
 class TRecordingView : public ILogView {
@@ -19,8 +21,8 @@ class TRecordingView : public ILogView {
             : Owner(owner), Name(std::move(name)), W(width), H(height) {}
         int Width() const override { return W; }
         int Height() const override { return H; }
-        void ShowImage(const QImage& image) override {
-            Last = image;
+        void ShowChart(const TChartCanvas& chart) override {
+            Last = ChartImage(chart);
             Owner.Calls.push_back(Name + " image");
         }
         TRecordingView& Owner;
@@ -40,10 +42,15 @@ class TRecordingView : public ILogView {
         Content = SplitLogLines(text.Bytes());
         Calls.push_back("content " + std::to_string(Content.size()));
     }
-    void SetFileContentColor(const QColor& color) override {
+    // As #rrggbb.
+    static std::string ColorName(TRgb color) {
+        char name[8];
+        std::snprintf(name, sizeof name, "#%06x", static_cast<unsigned>(color & 0xffffffu));
+        return name;
+    }
+    void SetFileContentColor(std::optional<TRgb> color) override {
         Color = color;
-        Calls.push_back(color.isValid() ? "color " + color.name().toStdString()
-                                        : std::string("color normal"));
+        Calls.push_back(color ? "color " + ColorName(*color) : std::string("color normal"));
     }
     void SetFileName(const std::filesystem::path& path) override {
         Calls.push_back("name " + path.string());
@@ -79,7 +86,7 @@ class TRecordingView : public ILogView {
 
     std::vector<std::string> Calls;
     std::vector<std::string> Content;
-    QColor Color;
+    std::optional<TRgb> Color;
     std::string CheckResult = "...";
     TRecordingBox Polar{*this, "polar", PolarChartSize.width(), PolarChartSize.height()};
     TRecordingBox Neighbor{*this, "bars", BarChartSize.width(), BarChartSize.height()};

@@ -105,15 +105,23 @@ TEST(BandImagesTest, TransparentImagesChangeOnlyTheirBlackPixels) {
     EXPECT_EQ(PixelAt(target, 14, 9), ServingBarColor);
 }
 
-TEST(BandImagesTest, ASecondChartDoesNotLoadThemAgain) {
-    TReceptionPolarChart first;
+TEST(BandImagesTest, ASecondChartImageDoesNotLoadThemAgain) {
+    TReceptionPolarChart polar;
+    TNeighborBarChart bars;
+    UnshownPaintBox polarBox(PolarChartSize.width(), PolarChartSize.height());
+    UnshownPaintBox barsBox(BarChartSize.width(), BarChartSize.height());
+    polar.AttachPaintBox(&polarBox);
+    bars.AttachPaintBox(&barsBox);
+    polar.Redraw();
+    bars.Redraw();
+    ChartImage(polar);
     ASSERT_TRUE(BandImagesLoaded());
     std::vector<qint64> keys;
     for (const TBandImage& image : BandImages()) {
         keys.push_back(image.Bitmap.cacheKey());
     }
-    TNeighborBarChart second;
-    TReceptionPolarChart third;
+    ChartImage(bars);
+    ChartImage(polar);
     for (size_t i = 0; i < BandImageCount; ++i) {
         EXPECT_EQ(BandImages()[i].Bitmap.cacheKey(), keys[i]) << BandImageNames[i];
     }

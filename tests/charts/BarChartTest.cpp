@@ -364,7 +364,7 @@ TEST(BarUnshownTest, ImageAskedForLaterEqualsTheShownImage) {
     first = Record({{700, 40}});
     EXPECT_EQ(unshownBox.ShowCount, 0);
     EXPECT_EQ(unshownLines.Text, shownLines.Text);
-    EXPECT_EQ(unshown.Image(), shownBox.Shown);
+    EXPECT_EQ(ChartImage(unshown), shownBox.Shown);
 }
 
 }  // namespace

@@ -4,15 +4,17 @@
 #include <string>
 
 #include "charts/MonitorGraphics.h"
+#include "drawing/BandImages.h"
+#include "drawing/ChartImage.h"
 
-// A paint box that keeps the last image it was handed.
+// A paint box that keeps the image of the chart as it last showed it.
 class RecordingPaintBox : public TPaintBox {
   public:
     RecordingPaintBox(int width, int height) : Width_(width), Height_(height) {}
     int Width() const override { return Width_; }
     int Height() const override { return Height_; }
-    void ShowImage(const QImage& image) override {
-        Shown = image;
+    void ShowChart(const TChartCanvas& chart) override {
+        Shown = ChartImage(chart);
         ++ShowCount;
     }
 
@@ -44,11 +46,11 @@ class RecordingLabel : public TTextLabel {
 };
 
 // The colour of a pixel as an opaque QRgb, comparable with the chart colours.
-inline QRgb PixelAt(const QImage& image, int x, int y) {
+inline TRgb PixelAt(const QImage& image, int x, int y) {
     return image.pixel(x, y) | ~RGB_MASK;
 }
 
-inline int CountPixels(const QImage& image, QRgb color) {
+inline int CountPixels(const QImage& image, TRgb color) {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {

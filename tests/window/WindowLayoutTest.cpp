@@ -149,7 +149,7 @@ TEST_F(WindowLayout, EveryTextReadsOnItsBackgroundUnderLightAndDarkPalettes) {
         const QColor face = QApplication::palette().color(QPalette::Button);
         // The window stands on the desktop's button face, its charts' gap row too.
         EXPECT_EQ(ShownImage(*Window).pixelColor(300, 480), face) << dark;
-        EXPECT_EQ(Window->Loader().NeighborChart().GapColor, face) << dark;
+        EXPECT_EQ(Window->Loader().NeighborChart().GapColor, face.rgba()) << dark;
         // One file of each verdict, then one that is not checked.
         for (const char* sample : {"demo-gsmr", "tampered", "unsigned", "old-firmware"}) {
             OpenThroughDialog(SamplePath(QString::fromLatin1(sample) + ".ktz"));

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "app/LogLoader.h"
+#include "drawing/ChartImage.h"
 #include "tests/window/WindowTestSupport.h"
 
 namespace {
@@ -97,9 +98,10 @@ TEST_P(SampleDisplay, ShowsTheKnownAnswer) {
         EXPECT_EQ(LabelLines("lbNeighbors"), NeighborLines(shown["neighbors"]));
         // The paint boxes show exactly what the charts drew.
         EXPECT_EQ(ShownImage(Control<QWidget>("pbPolarChart")),
-                  Window->Loader().PolarChart().Image().convertToFormat(QImage::Format_RGB32));
-        EXPECT_EQ(ShownImage(Control<QWidget>("pbNeighborChart")),
-                  Window->Loader().NeighborChart().Image().convertToFormat(QImage::Format_RGB32));
+                  ChartImage(Window->Loader().PolarChart()).convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(
+            ShownImage(Control<QWidget>("pbNeighborChart")),
+            ChartImage(Window->Loader().NeighborChart()).convertToFormat(QImage::Format_RGB32));
     }
 }
 
@@ -253,14 +255,14 @@ TEST_F(WindowLoad, SelectorClickShowsThatDirectionAtOnce) {
     const QImage thirdBars = ShownImage(Control<QWidget>("pbNeighborChart"));
     EXPECT_NE(thirdBars, firstBars);
     EXPECT_EQ(thirdBars,
-              Window->Loader().NeighborChart().Image().convertToFormat(QImage::Format_RGB32));
+              ChartImage(Window->Loader().NeighborChart()).convertToFormat(QImage::Format_RGB32));
 
     // Loading again selects direction 0 afresh, also after the user moved away.
     OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
     EXPECT_EQ(CheckedSelector(), 0);
     EXPECT_EQ(LabelText("lbCurrentCell"), directions[0].toObject()["currentCell"].toString());
     EXPECT_EQ(ShownImage(Control<QWidget>("pbNeighborChart")),
-              Window->Loader().NeighborChart().Image().convertToFormat(QImage::Format_RGB32));
+              ChartImage(Window->Loader().NeighborChart()).convertToFormat(QImage::Format_RGB32));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// Drawing helpers shared by both charts. Internal to the charts library.
+// Drawing helpers shared by both charts. Internal to the drawing library.
 
 #include <QColor>
 #include <QPainter>
@@ -7,10 +7,12 @@
 #include <QPolygon>
 #include <vector>
 
+#include "charts/ChartColors.h"
+
 // A one-pixel cosmetic pen. Qt's flat cap drops the first or the last pixel depending on a
 // line's direction, so the square cap (both end pixels) stays and DrawLineBeforeEnd
 // shortens the lines instead.
-inline QPen SolidPen(QRgb color) {
+inline QPen SolidPen(TRgb color) {
     QPen pen{QColor(color)};
     pen.setWidth(1);
     pen.setCosmetic(true);
@@ -35,7 +37,7 @@ inline void DrawLineBeforeEnd(QPainter& painter, QPoint from, QPoint to) {
 // Black single pixels; everything between them stays as it is. Qt's own dash stroker
 // places dots off the solid outline of a curve, so the dotted shapes are rasterised here.
 inline void DrawDots(QPainter& painter, const std::vector<QPoint>& dots) {
-    painter.setPen(SolidPen(qRgb(0, 0, 0)));
+    painter.setPen(SolidPen(BlackColor));
     painter.drawPoints(QPolygon(QList<QPoint>(dots.begin(), dots.end())));
 }
 

@@ -6,13 +6,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -24,14 +25,16 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/CellCsv.h"
 #include "app/LogLoader.h"
 #include "batch/BatchInputs.h"
 #include "batch/BatchRun.h"
 #include "batch/HeadlessView.h"
 #include "batch/LogCheck.h"
-#include "charts/MonitorGraphics.h"
 #include "report/DeliveryReport.h"
+#include "tools/InspectImages.h"
 #include "tools/InspectReport.h"
 #include "tools/Progress.h"
 
@@ -215,15 +218,6 @@ TParseResult ParseArguments(QCommandLineParser& parser, int argc, char** argv, T
     return TParseResult::Run;
 }
 
-// Writes a chart image; returns false (after saying why) when it cannot be written.
-bool SavePng(const QImage& image, const QString& path) {
-    if (image.save(path, "PNG")) {
-        return true;
-    }
-    std::cerr << "norva-inspect: cannot write " << path.toStdString() << '\n';
-    return false;
-}
-
 struct TFileOutcome {
     TFileReport Report;
     std::string CsvRows;
@@ -232,7 +226,8 @@ struct TFileOutcome {
 
 // The load itself never throws (CheckLogFile makes every failure the file's error); what is
 // taken from the loaded file here runs inside it.
-TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
+TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
+                         const TInspectImages& images) {
     TFileOutcome outcome;
     outcome.Report =
         CheckLogFile(input, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
@@ -240,14 +235,14 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options) {
                 outcome.CsvRows =
                     CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
             }
-            if (options.PolarPng && !SavePng(loader.PolarChart().Image(), *options.PolarPng)) {
+            if (options.PolarPng && !images.SaveChartPng(loader.PolarChart(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
             }
             if (options.BarsPng) {
                 if (options.Direction) {
                     loader.rbXClick(*options.Direction);
                 }
-                if (!SavePng(loader.NeighborChart().Image(), *options.BarsPng)) {
+                if (!images.SaveChartPng(loader.NeighborChart(), *options.BarsPng)) {
                     outcome.Status = TExitStatus::LoadError;
                 }
             }
@@ -391,7 +386,8 @@ extern "C" void OnInterrupt(int) {
 
 // Interrupted (Ctrl+C, or terminated), the report is given up cleanly: its temporary file is
 // removed and nothing is left where the report was to be.
-TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsigned jobs) {
+TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsigned jobs,
+                        const TInspectImages& images) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     std::vector<TBatchInput> inputs;
@@ -413,7 +409,7 @@ TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsi
     report.Jobs = jobs;
     TProgress progress(options.Progress);
     const std::optional<TBatchCounts> counts =
-        WriteDeliveryReport(*options.ReportPdf, inputs, report, [&](size_t done, size_t) {
+        images.WriteReport(*options.ReportPdf, inputs, report, [&](size_t done, size_t) {
             progress.Tick(done);
             return Interrupted == 0;
         });
@@ -427,24 +423,40 @@ TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsi
     return StatusOfCounts(*counts);
 }
 
-TExitStatus Run(const TOptions& options) {
+bool WantsPictures(const TOptions& options) {
+    return options.ReportPdf || options.PolarPng || options.BarsPng;
+}
+
+// The program linked with the GUI libraries, beside this one (as built) or in its private
+// folder (as installed). The command line goes over as it is, so that everything the user
+// sees comes out as from this program.
+[[noreturn]] void HandOverToImageProgram(char** argv) {
+    const QString here = QCoreApplication::applicationDirPath();
+    int error = 0;
+    for (const QString& folder : {here, here + QStringLiteral("/" NORVA_IMAGES_FROM_BIN)}) {
+        const QByteArray program =
+            QFile::encodeName(folder + QStringLiteral("/norva-inspect-images"));
+        ::execv(program.constData(), argv);
+        error = errno;
+    }
+    throw std::runtime_error(
+        std::string("pictures need norva-inspect-images, which cannot be started: ") +
+        std::strerror(error));
+}
+
+TExitStatus Run(const TOptions& options, const TInspectImages& images) {
     std::error_code folder;
     const bool batch = options.FilesFrom || options.Files.size() != 1 ||
                        std::filesystem::is_directory(options.Files.front(), folder);
     if ((options.PolarPng || options.BarsPng) && batch) {
         throw EUsage("--polar and --bars take exactly one log file");
     }
-    // The band images are shared by every chart; loaded here, before any worker starts, no
-    // two threads race to load them.
-    if (!BandImagesLoaded()) {
-        LoadBandImages();
-    }
     const unsigned jobs =
         options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
     TPathSource paths(options);
     TBatchInputSource source([&paths] { return paths.Next(); }, options.Recursive);
     if (options.ReportPdf) {
-        return WriteReport(options, source, jobs);
+        return WriteReport(options, source, jobs, images);
     }
     TBatchPrinter printer(options, batch);
     TProgress progress(options.Progress);
@@ -452,7 +464,7 @@ TExitStatus Run(const TOptions& options) {
     printer.Begin();
     RunInOrder<TBatchInput, TFileOutcome>(
         jobs, ReorderWindow(jobs), [&] { return source.Next(); },
-        [&](TBatchInput& input) { return InspectFile(input, options); },
+        [&](TBatchInput& input) { return InspectFile(input, options, images); },
         [&](TFileOutcome& outcome) {
             progress.Clear();
             printer.Print(outcome);
@@ -463,33 +475,9 @@ TExitStatus Run(const TOptions& options) {
     return printer.End();
 }
 
-// The report draws text, which needs the font database of a GUI application; without a
-// display it draws off screen.
-bool WantsReport(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--") {
-            break;
-        }
-        if (argument == "--report" || argument.starts_with("--report=")) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::unique_ptr<QCoreApplication> app;
-    if (WantsReport(argc, argv)) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+int RunInspect(int argc, char** argv, const TInspectImages* images) {
     QCoreApplication::setApplicationName("norva-inspect");
     QCoreApplication::setApplicationVersion(NORVA_VERSION);
     // The SHA-1 of a long log runs beside its encryption, on a second core when one is free.
@@ -507,7 +495,11 @@ int main(int argc, char** argv) {
             case TParseResult::Run:
                 break;
         }
-        return static_cast<int>(Run(options));
+        if (images == nullptr && WantsPictures(options)) {
+            HandOverToImageProgram(argv);
+        }
+        static const TInspectImages none;
+        return static_cast<int>(Run(options, images != nullptr ? *images : none));
     } catch (const EUsage& e) {
         std::cerr << "norva-inspect: " << e.what() << "\n"
                   << "Try 'norva-inspect --help' for more information.\n";
