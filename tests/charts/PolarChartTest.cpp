@@ -263,6 +263,12 @@ TEST(PolarUnshownTest, ImageAskedForLaterEqualsTheShownImage) {
         EXPECT_EQ(unshownBox.ShowCount, 0);
         EXPECT_EQ(ChartImage(unshown), shownBox.Shown) << size.height();
         EXPECT_EQ(ChartImage(unshown), ChartImage(shown)) << size.height();
+        if (size.height() > size.width()) {
+            // Clearing the square keeps what the first drawing put below it.
+            const QImage below = ChartImage(unshown).copy(0, size.width(), size.width(),
+                                                          size.height() - size.width());
+            EXPECT_LT(CountPixels(below, WhiteColor), below.width() * below.height());
+        }
     }
 }
 
