@@ -14,6 +14,10 @@ void PrintError(const QString& message) {
     std::fprintf(stderr, "NorvaViewer: %s\n", message.toLocal8Bit().constData());
 }
 
+// For PNG, Qt's quality 80 is zlib's fastest level: the file is a few per cent larger and
+// written in about two thirds of the time of the default level.
+constexpr int ScreenshotQuality = 80;
+
 // Loads as at start-up, lets the window paint and saves what it shows. Errors go to
 // the standard error stream instead of a message box nobody could close.
 int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
@@ -24,7 +28,7 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
     };
     window.show();
     QApplication::processEvents();
-    if (!window.grab().save(path, "PNG")) {
+    if (!window.grab().save(path, "PNG", ScreenshotQuality)) {
         PrintError(QStringLiteral("cannot write %1").arg(path));
         return 1;
     }
