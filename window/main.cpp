@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QBackingStore>
 #include <QFile>
+#include <QImage>
 #include <QPixmap>
+#include <QWindow>
 #include <cstdio>
 
 #include "window/NorvaViewerUnit.h"
@@ -18,6 +21,26 @@ void PrintError(const QString& message) {
 // written in about two thirds of the time of the default level.
 constexpr int ScreenshotQuality = 80;
 
+// What the window shows: the image it was painted into, once the window system has had it
+// painted, instead of painting every control a second time; otherwise a painting of its own.
+QImage ShownImage(QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    QBackingStore* store = window.backingStore();
+    if (handle != nullptr && handle->isExposed() && store != nullptr) {
+        QPaintDevice* device = store->paintDevice();
+        if (device != nullptr && device->devType() == QInternal::Image) {
+            // Shared, not copied: nothing paints the window before the image is saved. The
+            // window is opaque: an alpha channel of its store (X11) holds nothing.
+            const QImage& painted = *static_cast<const QImage*>(device);
+            if (painted.deviceIndependentSize().toSize() == window.size()) {
+                return painted.hasAlphaChannel() ? painted.convertToFormat(QImage::Format_RGB32)
+                                                 : painted;
+            }
+        }
+    }
+    return window.grab().toImage();
+}
+
 // Loads as at start-up, lets the window paint and saves what it shows. Errors go to
 // the standard error stream instead of a message box nobody could close.
 int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
@@ -28,7 +51,7 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
     };
     window.show();
     QApplication::processEvents();
-    if (!window.grab().save(path, "PNG", ScreenshotQuality)) {
+    if (!ShownImage(window).save(path, "PNG", ScreenshotQuality)) {
         PrintError(QStringLiteral("cannot write %1").arg(path));
         return 1;
     }
