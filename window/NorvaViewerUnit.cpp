@@ -177,6 +177,8 @@ TfmNorvaViewer::TfmNorvaViewer(std::filesystem::path startFile, QWidget* parent)
                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                        Qt::WindowCloseButtonHint);
     }
+    // Decoded when the window system first asks for it; not at all where it shows none.
+    setWindowIcon(QIcon(new TLazyFileIconEngine(QStringLiteral(":/icons/norvaviewer.png"))));
     Selectors_ = {Ui_->rb0, Ui_->rb1, Ui_->rb2, Ui_->rb3, Ui_->rb4, Ui_->rb5, Ui_->rb6, Ui_->rb7};
     ApplyWindowLook();
     ChooseLogFile = [this](const QString& startFolder) { return RunOpenDialog(startFolder); };

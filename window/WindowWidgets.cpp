@@ -1,5 +1,6 @@
 #include "window/WindowWidgets.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionGroupBox>
@@ -133,6 +134,35 @@ QRect TSelectorStyle::subElementRect(SubElement element, const QStyleOption* opt
         return option->rect;
     }
     return QProxyStyle::subElementRect(element, option, widget);
+}
+
+const QIcon& TLazyFileIconEngine::Loaded() {
+    if (!Icon_) {
+        Icon_ = QIcon(Path_);
+    }
+    return *Icon_;
+}
+
+void TLazyFileIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+                                QIcon::State state) {
+    Loaded().paint(painter, rect, Qt::AlignCenter, mode, state);
+}
+
+QPixmap TLazyFileIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) {
+    // An engine's sizes are device pixels: ratio 1 hands the size to the file icon as it is.
+    return Loaded().pixmap(size, 1.0, mode, state);
+}
+
+QSize TLazyFileIconEngine::actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) {
+    return pixmap(size, mode, state).size();
+}
+
+QList<QSize> TLazyFileIconEngine::availableSizes(QIcon::Mode mode, QIcon::State state) {
+    return Loaded().availableSizes(mode, state);
+}
+
+bool TLazyFileIconEngine::isNull() {
+    return Icon_ ? Icon_->isNull() : !QFile::exists(Path_);
 }
 
 void SetAutoSizedText(QLabel& label, const QString& text) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QIcon>
+#include <QIconEngine>
 #include <QImage>
 #include <QLabel>
 #include <QProxyStyle>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "charts/PaintTargets.h"
@@ -76,6 +79,27 @@ class TSelectorStyle : public QProxyStyle {
                     const QWidget* widget = nullptr) const override;
     QRect subElementRect(SubElement element, const QStyleOption* option,
                          const QWidget* widget = nullptr) const override;
+};
+
+// An icon read from its file only when something first asks for an image of it, and from then
+// on the plain file icon: a window system that shows no window icons never decodes it.
+class TLazyFileIconEngine : public QIconEngine {
+  public:
+    explicit TLazyFileIconEngine(QString path) : Path_(std::move(path)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override;
+    bool isNull() override;
+    QIconEngine* clone() const override { return new TLazyFileIconEngine(*this); }
+    QString key() const override { return QStringLiteral("TLazyFileIconEngine"); }
+
+  private:
+    const QIcon& Loaded();
+
+    QString Path_;
+    std::optional<QIcon> Icon_;
 };
 
 // Sets a label's text and lets it grow or shrink to fit, as far as its maximum width.
