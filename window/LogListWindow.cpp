@@ -107,6 +107,14 @@ TLogListWindow::TLogListWindow(QWidget* parent)
             [this](const QModelIndex& current) { ChooseRow(current); });
     connect(Table_, &QAbstractItemView::activated, this,
             [this](const QModelIndex& index) { ChooseRow(index); });
+    // A folder opens at its first log as soon as it is listed, not whenever the table happens
+    // to get the focus. Asked of the list model itself: the filter passes on new rows only
+    // once a view has looked at it.
+    connect(Model_, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!Table_->currentIndex().isValid() && Filter_->rowCount() > 0) {
+            Table_->setCurrentIndex(Filter_->index(0, TLogListModel::ColName));
+        }
+    });
     connect(SaveReport_, &QPushButton::clicked, this, &TLogListWindow::SaveReport);
 
     ChooseReportFile = [this](const QString& suggested) {

@@ -1,11 +1,14 @@
 #include <QApplication>
 #include <QBackingStore>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QWindow>
 #include <cstdio>
 
+#include "window/LogListModel.h"
+#include "window/LogListWindow.h"
 #include "window/NorvaViewerUnit.h"
 #include "window/ViewerCommandLine.h"
 
@@ -50,6 +53,19 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
         PrintError(reason.isEmpty() ? message : message + QStringLiteral(": ") + reason);
     };
     window.show();
+    // A folder, opened as the window shows, shows its first log once it is listed: waiting
+    // for the whole list makes the image the same however fast the checks ran. The image is
+    // of the main window alone.
+    if (TLogListWindow* list = window.LogList(); list != nullptr) {
+        if (!list->Model().Done()) {
+            QEventLoop checks;
+            QObject::connect(&list->Model(), &TLogListModel::Finished, &checks, &QEventLoop::quit);
+            if (!list->Model().Done()) {
+                checks.exec();
+            }
+        }
+        list->hide();
+    }
     QApplication::processEvents();
     if (!ShownImage(window).save(path, "PNG", ScreenshotQuality)) {
         PrintError(QStringLiteral("cannot write %1").arg(path));
