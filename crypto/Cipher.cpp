@@ -280,12 +280,6 @@ std::string TCipher::SignText(const std::string& text) {
     return EndSignText();
 }
 
-std::string TCipher::SignText(std::string&& text) {
-    std::string taken = std::move(text);
-    const TTextWiper takenWiper(taken);
-    return SignText(taken);
-}
-
 void TCipher::BeginSignText(bool hashThread) {
     Signing.reset();
     PrepareCipher();

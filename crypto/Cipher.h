@@ -25,8 +25,6 @@ class TCipher {
     std::string EncryptText(const std::string& text);
     std::string HashToText(const std::string& text) const;
     std::string SignText(const std::string& text);
-    // The same signature from a text the caller gives up: it is wiped and left empty.
-    std::string SignText(std::string&& text);
     // The length of the MIME64 text of the ciphertext, which the signature hashes as one
     // message: from 2^25 on, its bit count carries the surplus of a piece that long.
     static std::size_t SignBufferSize(std::size_t textSize);

@@ -205,31 +205,6 @@ std::string Mime64ToText(const void* data, std::size_t count) {
     return text;
 }
 
-// From the back: group k reads bytes 3k to 3k + 2 and writes characters 4k to 4k + 3, which
-// never reach the bytes of an earlier group still to be read.
-void Mime64ToTextInPlace(std::string& buffer) {
-    const std::size_t count = buffer.size();
-    const std::size_t textSize = Mime64TextSize(count);
-    if (buffer.capacity() < textSize) {
-        std::string larger;
-        larger.reserve(textSize);
-        larger.assign(buffer);
-        WipeText(buffer);
-        buffer.swap(larger);
-    }
-    buffer.resize(textSize);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(buffer.data());
-    const std::size_t groups = count / 3;
-    if (count % 3 != 0) {
-        const std::uint8_t tail[2] = {bytes[3 * groups],
-                                      count % 3 == 2 ? bytes[3 * groups + 1] : std::uint8_t{0}};
-        StoreMime64Tail(tail, count % 3, buffer.data() + 4 * groups);
-    }
-    for (std::size_t k = groups; k-- > 0;) {
-        StoreMime64Group(Mime64Group(bytes + 3 * k), buffer.data() + 4 * k);
-    }
-}
-
 constexpr std::array<std::int8_t, 256> Mime64DecodeTable() {
     std::array<std::int8_t, 256> table{};
     table.fill(-1);
@@ -271,33 +246,20 @@ std::string Mime64FromText(const void* text, std::size_t count) {
     return bytes;
 }
 
-void CopyInPlace(std::string&) {}
-
 const TFormatClass FormatCopy{
-    {"TFormat_Copy"}, CopyToText, CopyToText,   AcceptsEveryText, {},
-    CopyInPlace,      SameSize,   CopyToTextAt,
+    {"TFormat_Copy"}, CopyToText, CopyToText, AcceptsEveryText, {}, SameSize, CopyToTextAt,
 };
 const TFormatClass FormatHex{
-    {"TFormat_HEX"}, HexToText, HexFromText, AcceptsAlphabetText,
-    HexAlphabet,     nullptr,   HexTextSize, HexToTextAt,
+    {"TFormat_HEX"}, HexToText,   HexFromText, AcceptsAlphabetText,
+    HexAlphabet,     HexTextSize, HexToTextAt,
 };
 // Inherits the hexadecimal validity test, applied to its own character table.
 const TFormatClass FormatMime64{
-    {"TFormat_MIME64"}, Mime64ToText,        Mime64FromText, AcceptsAlphabetText,
-    Mime64Alphabet,     Mime64ToTextInPlace, Mime64Size,     Mime64ToTextAt,
+    {"TFormat_MIME64"}, Mime64ToText, Mime64FromText, AcceptsAlphabetText,
+    Mime64Alphabet,     Mime64Size,   Mime64ToTextAt,
 };
 
 }  // namespace
-
-void TFormatClass::EncodeInPlace(std::string& buffer) const {
-    if (ToTextInPlaceFn != nullptr) {
-        ToTextInPlaceFn(buffer);
-        return;
-    }
-    std::string text = ToText(buffer.data(), buffer.size());
-    WipeText(buffer);
-    buffer.swap(text);
-}
 
 const TFormatClass* TFormat_Copy::ClassRef() {
     return &FormatCopy;

@@ -13,7 +13,6 @@ struct TFormatClass : TCryptClass {
     using ToTextOp = std::string (*)(const void* data, std::size_t count);
     using FromTextOp = std::string (*)(const void* text, std::size_t count);
     using AcceptsTextOp = bool (*)(const TFormatClass& self, const void* text, std::size_t count);
-    using InPlaceOp = void (*)(std::string& buffer);
     using TextSizeOp = std::size_t (*)(std::size_t count);
     using ToTextAtOp = void (*)(const void* data, std::size_t count, char* out);
 
@@ -21,7 +20,6 @@ struct TFormatClass : TCryptClass {
     FromTextOp FromTextFn;
     AcceptsTextOp AcceptsTextFn;
     std::string_view AlphabetChars;  // empty for formats without a character table
-    InPlaceOp ToTextInPlaceFn;       // null: through a second buffer
     TextSizeOp TextSizeFn;
     ToTextAtOp ToTextAtFn;
 
@@ -47,11 +45,6 @@ struct TFormatClass : TCryptClass {
     }
     std::string Decode(std::string_view text) const { return FromText(text.data(), text.size()); }
     bool AcceptsText(std::string_view text) const { return AcceptsText(text.data(), text.size()); }
-
-    // Replaces the bytes of `buffer` by their text, within the buffer's storage when its
-    // capacity allows. The bytes never survive in released memory: a second buffer, where
-    // one is needed, takes over only after the first was wiped.
-    void EncodeInPlace(std::string& buffer) const;
 };
 
 // Bytes unchanged.

@@ -89,27 +89,6 @@ TEST(Mime64, DecodesTextBrokenIntoLinesLikeTheUnbrokenText) {
     EXPECT_TRUE(TFormat_MIME64::ClassRef()->AcceptsText(broken));
 }
 
-// Encoding within the buffer: with the storage just large enough for the bytes (the text
-// needs a larger one) and with room for the whole text (the text overwrites the bytes).
-TEST(EncodeInPlace, GivesTheTextOfEveryFormatWhateverTheCapacity) {
-    std::mt19937 random(4649);
-    for (const TFormatClass* format :
-         {TFormat_Copy::ClassRef(), TFormat_HEX::ClassRef(), TFormat_MIME64::ClassRef()}) {
-        for (std::size_t length = 0; length <= 100; ++length) {
-            const std::string bytes = testsupport::RandomBytes(random, length);
-            const std::string expected = format->Encode(bytes);
-            for (std::size_t room : {std::size_t{0}, 2 * length + 4}) {
-                std::string buffer;
-                buffer.reserve(room);
-                buffer.assign(bytes);
-                format->EncodeInPlace(buffer);
-                ASSERT_EQ(buffer, expected)
-                    << ShortClassName(format) << ", length " << length << ", room " << room;
-            }
-        }
-    }
-}
-
 TEST(FormatClassOrDefault, NoClassMeansCopy) {
     EXPECT_EQ(FormatClassOrDefault(nullptr), TFormat_Copy::ClassRef());
     EXPECT_EQ(FormatClassOrDefault(TFormat_HEX::ClassRef()), TFormat_HEX::ClassRef());

