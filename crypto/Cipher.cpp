@@ -4,6 +4,7 @@
 #include <array>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -31,37 +32,50 @@ constexpr std::uint8_t VectorFiller = 0xFF;
 // costs more than it gains there.
 constexpr std::size_t PiecesBeforeHashThread = 4;
 
-// Hashes the MIME64 pieces on a thread of its own. The pieces wait in a ring of SlotCount
-// buffers: the encryption fills the next buffer while the thread hashes those before it, and
-// waits when every buffer is taken.
+// Turns the encrypted pieces into MIME64 text and hashes it on a thread of its own, so that the
+// encrypting thread does nothing but gather and encrypt. The pieces wait in a ring of SlotCount
+// buffers: the encryption fills the next buffer while the thread works on those before it, and
+// waits when every buffer is taken. A thread that ran out of work sleeps until WakeBatch pieces
+// are waiting: the encryption is slower than the hashing, so the thread runs dry after nearly
+// every piece, and waking it costs microseconds each time.
 class THashThread {
   public:
-    static constexpr std::size_t SlotCount = 4;
+    static constexpr std::size_t SlotCount = 8;
+    static constexpr std::size_t WakeBatch = SlotCount / 2;
+    using TWork = std::function<void(const std::uint8_t* piece, std::size_t count)>;
 
-    THashThread(TCryptHash& hash, char* slots, std::size_t slotSize)
-        : Hash_(hash), Slots_(slots), SlotSize_(slotSize), Thread_([this] { Run(); }) {}
+    THashThread(std::uint8_t* slots, std::size_t slotSize, TWork work)
+        : Slots_(slots), SlotSize_(slotSize), Work_(std::move(work)), Thread_([this] { Run(); }) {}
     ~THashThread() { Stop(); }
     THashThread(const THashThread&) = delete;
     THashThread& operator=(const THashThread&) = delete;
 
     // The buffer for the next piece, once the thread is done with what it held.
-    char* NextSlot() {
+    std::uint8_t* NextSlot() {
         std::unique_lock lock(Mutex_);
-        Changed_.wait(lock, [this] { return Handed_ - Hashed_ < SlotCount; });
+        if (Handed_ - Worked_ == SlotCount) {
+            ProducerWaiting_ = true;
+            SlotFreed_.wait(lock, [this] { return Handed_ - Worked_ < SlotCount; });
+            ProducerWaiting_ = false;
+        }
         return Slots_ + (Handed_ % SlotCount) * SlotSize_;
     }
 
-    // Hands over the piece of `length` characters written into the buffer NextSlot gave.
-    void Hand(std::size_t length) {
+    // Hands over the piece of `count` bytes written into the buffer NextSlot gave.
+    void Hand(std::size_t count) {
+        bool wake = false;
         {
             const std::lock_guard lock(Mutex_);
-            Lengths_[Handed_ % SlotCount] = length;
+            Counts_[Handed_ % SlotCount] = count;
             ++Handed_;
+            wake = WorkerWaiting_ && Handed_ - Worked_ >= WakeBatch;
         }
-        Changed_.notify_all();
+        if (wake) {
+            PieceHanded_.notify_one();
+        }
     }
 
-    // Waits until every piece handed over is hashed; raises what the hashing raised.
+    // Waits until every piece handed over is worked on; raises what the work raised.
     void Finish() {
         Stop();
         if (Error_) {
@@ -78,46 +92,52 @@ class THashThread {
             const std::lock_guard lock(Mutex_);
             Closing_ = true;
         }
-        Changed_.notify_all();
+        PieceHanded_.notify_one();
         Thread_.join();
     }
 
     void Run() {
+        std::unique_lock lock(Mutex_);
         while (true) {
-            std::size_t slot = 0;
-            std::size_t length = 0;
-            {
-                std::unique_lock lock(Mutex_);
-                Changed_.wait(lock, [this] { return Hashed_ < Handed_ || Closing_; });
-                if (Hashed_ == Handed_) {
+            if (Worked_ == Handed_) {
+                if (Closing_) {
                     return;
                 }
-                slot = Hashed_ % SlotCount;
-                length = Lengths_[slot];
+                WorkerWaiting_ = true;
+                PieceHanded_.wait(lock,
+                                  [this] { return Handed_ - Worked_ >= WakeBatch || Closing_; });
+                WorkerWaiting_ = false;
+                continue;
             }
+            const std::size_t slot = Worked_ % SlotCount;
+            const std::size_t count = Counts_[slot];
+            lock.unlock();
             if (!Error_) {
                 try {
-                    Hash_.UpdateUncounted(Slots_ + slot * SlotSize_, length);
+                    Work_(Slots_ + slot * SlotSize_, count);
                 } catch (...) {
                     Error_ = std::current_exception();
                 }
             }
-            {
-                const std::lock_guard lock(Mutex_);
-                ++Hashed_;
+            lock.lock();
+            ++Worked_;
+            if (ProducerWaiting_) {
+                SlotFreed_.notify_one();
             }
-            Changed_.notify_all();
         }
     }
 
-    TCryptHash& Hash_;
-    char* const Slots_;
+    std::uint8_t* const Slots_;
     const std::size_t SlotSize_;
+    const TWork Work_;
     std::mutex Mutex_;
-    std::condition_variable Changed_;
-    std::array<std::size_t, SlotCount> Lengths_{};
+    std::condition_variable PieceHanded_;
+    std::condition_variable SlotFreed_;
+    std::array<std::size_t, SlotCount> Counts_{};
     std::size_t Handed_ = 0;
-    std::size_t Hashed_ = 0;
+    std::size_t Worked_ = 0;
+    bool WorkerWaiting_ = false;
+    bool ProducerWaiting_ = false;
     bool Closing_ = false;
     std::exception_ptr Error_;  // written by the thread only, read after it ended
     std::thread Thread_;        // last: it starts once everything it uses is there
@@ -125,32 +145,31 @@ class THashThread {
 
 }  // namespace
 
-// The pieces are gathered into one buffer of SignPieceSize bytes, encrypted where they stand
-// once it is full, and turned into MIME64 text in a second buffer that is hashed. Both
-// buffers are wiped as far as they were written before they are released.
+// The pieces are gathered into a buffer of SignPieceSize bytes, encrypted where they stand
+// once it is full, and turned into MIME64 text in a second buffer that is hashed. With the
+// hash thread the gathering buffers are the thread's ring, and the thread writes the text.
+// Every buffer is wiped as far as it was written before it is released.
 class TCipher::TSigning {
   public:
     TSigning(TCryptCipher& cipher, const TFormatClass& format, const THashClass& hashClass,
              bool hashThread)
         : Cipher_(cipher),
           Format_(format),
-          TextSlotSize_(format.TextSize(SignPieceSize)),
           HashThread_(hashThread),
-          Piece_(std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize)),
-          Texts_(std::make_unique_for_overwrite<char[]>(TextSlotSize_ *
-                                                        (hashThread ? THashThread::SlotCount : 1))),
+          PieceSlots_(hashThread ? THashThread::SlotCount : 1),
+          Pieces_(std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize * PieceSlots_)),
+          Text_(std::make_unique_for_overwrite<char[]>(format.TextSize(SignPieceSize))),
           Hash_(hashClass.Create()) {
         Hash_->Init();
     }
 
     ~TSigning() {
         Thread_.reset();
-        WipeBuffer(Piece_.get(), static_cast<std::ptrdiff_t>(PieceWritten_));
-        const std::size_t slots = HashThread_ ? THashThread::SlotCount : 1;
-        for (std::size_t slot = 0; slot < slots; ++slot) {
-            WipeBuffer(Texts_.get() + slot * TextSlotSize_,
-                       static_cast<std::ptrdiff_t>(TextWritten_));
+        for (std::size_t slot = 0; slot < PieceSlots_; ++slot) {
+            WipeBuffer(Pieces_.get() + slot * SignPieceSize,
+                       static_cast<std::ptrdiff_t>(PieceWritten_));
         }
+        WipeBuffer(Text_.get(), static_cast<std::ptrdiff_t>(TextWritten_));
     }
 
     TSigning(const TSigning&) = delete;
@@ -158,21 +177,24 @@ class TCipher::TSigning {
 
     void Add(const std::uint8_t* data, std::size_t count) {
         while (count > 0) {
+            if (Piece_ == nullptr) {
+                Piece_ = NextPieceBuffer();
+            }
             const std::size_t taken = std::min(count, SignPieceSize - Used_);
-            std::memcpy(Piece_.get() + Used_, data, taken);
+            std::memcpy(Piece_ + Used_, data, taken);
             Used_ += taken;
             PieceWritten_ = std::max(PieceWritten_, Used_);
             data += taken;
             count -= taken;
             if (Used_ == SignPieceSize) {
-                EncodePiece();
+                EncryptPiece();
             }
         }
     }
 
     std::string Finish() {
         if (Used_ > 0) {
-            EncodePiece();
+            EncryptPiece();
         }
         if (Thread_) {
             Thread_->Finish();
@@ -183,36 +205,48 @@ class TCipher::TSigning {
     }
 
   private:
-    void EncodePiece() {
+    std::uint8_t* NextPieceBuffer() {
         if (HashThread_ && !Thread_ && PiecesDone_ == PiecesBeforeHashThread) {
-            Thread_ = std::make_unique<THashThread>(*Hash_, Texts_.get(), TextSlotSize_);
+            Thread_ = std::make_unique<THashThread>(
+                Pieces_.get(), SignPieceSize,
+                [this](const std::uint8_t* piece, std::size_t count) { HashPiece(piece, count); });
         }
-        Cipher_.Encode(Piece_.get(), Piece_.get(), Used_);
-        const std::size_t textSize = Format_.TextSize(Used_);
-        char* text = Thread_ ? Thread_->NextSlot() : Texts_.get();
-        Format_.EncodeAt(Piece_.get(), Used_, text);
-        TextWritten_ = std::max(TextWritten_, textSize);
-        TextLength_ += textSize;
+        return Thread_ ? Thread_->NextSlot() : Pieces_.get();
+    }
+
+    void EncryptPiece() {
+        Cipher_.Encode(Piece_, Piece_, Used_);
+        TextLength_ += Format_.TextSize(Used_);
         ++PiecesDone_;
-        Used_ = 0;
         if (Thread_) {
-            Thread_->Hand(textSize);
+            Thread_->Hand(Used_);
         } else {
-            Hash_->UpdateUncounted(text, textSize);
+            HashPiece(Piece_, Used_);
         }
+        Piece_ = nullptr;
+        Used_ = 0;
+    }
+
+    // On the hash thread once it runs, before that where the pieces are encrypted.
+    void HashPiece(const std::uint8_t* piece, std::size_t count) {
+        const std::size_t textSize = Format_.TextSize(count);
+        Format_.EncodeAt(piece, count, Text_.get());
+        TextWritten_ = std::max(TextWritten_, textSize);
+        Hash_->UpdateUncounted(Text_.get(), textSize);
     }
 
     TCryptCipher& Cipher_;
     const TFormatClass& Format_;
-    const std::size_t TextSlotSize_;
     const bool HashThread_;
-    std::unique_ptr<std::uint8_t[]> Piece_;
-    std::unique_ptr<char[]> Texts_;  // one buffer, or the ring of the hash thread
+    const std::size_t PieceSlots_;
+    std::unique_ptr<std::uint8_t[]> Pieces_;  // one buffer, or the ring of the hash thread
+    std::unique_ptr<char[]> Text_;
     std::unique_ptr<TCryptHash> Hash_;
     std::unique_ptr<THashThread> Thread_;  // after the buffers and the hash it uses
+    std::uint8_t* Piece_ = nullptr;        // the buffer being gathered into
     std::size_t Used_ = 0;
-    std::size_t PieceWritten_ = 0;
-    std::size_t TextWritten_ = 0;  // in any one text buffer
+    std::size_t PieceWritten_ = 0;  // in any one piece buffer
+    std::size_t TextWritten_ = 0;   // by the hash thread once it runs
     std::size_t TextLength_ = 0;
     std::size_t PiecesDone_ = 0;
 };

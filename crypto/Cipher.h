@@ -32,8 +32,8 @@ class TCipher {
     // The signature of a text handed over in pieces of any size: BeginSignText, SignPiece for
     // each piece in order, EndSignText. It is the signature SignText gives for the whole text;
     // the text runs through encryption, MIME64 and SHA-1 in pieces of SignPieceSize bytes, so
-    // the memory needed stays the same whatever its length. With `hashThread` the SHA-1 of a
-    // long text runs on a thread of its own beside the encryption.
+    // the memory needed stays the same whatever its length. With `hashThread` the MIME64 and
+    // SHA-1 of a long text run on a thread of its own beside the encryption.
     void BeginSignText(bool hashThread = false);
     void SignPiece(const void* data, std::size_t count);
     void SignPiece(std::string_view piece) { SignPiece(piece.data(), piece.size()); }
