@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "app/Errors.h"
 #include "data/Utilities.h"
@@ -105,9 +106,12 @@ class TFileDescriptor {
             ::close(Fd_);
         }
     }
+    TFileDescriptor(TFileDescriptor&& other) noexcept : Fd_(std::exchange(other.Fd_, -1)) {}
     TFileDescriptor(const TFileDescriptor&) = delete;
     TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(TFileDescriptor&&) = delete;
     int Get() const { return Fd_; }
+    int Release() { return std::exchange(Fd_, -1); }
 
   private:
     int Fd_;
@@ -150,11 +154,8 @@ bool IsReadableKind(mode_t mode) {
     return S_ISREG(mode) || S_ISFIFO(mode);
 }
 
-// Reads the file into one buffer of its size, left uninitialised: a buffer that doubles
-// while it grows holds two copies at the end, and zero-filling first is a wasted pass over
-// a large log. A file that grows meanwhile is read to its new end. A pipe is read to its end,
-// up to MaxPipeBytes.
-TFileBytes ReadWholeFile(const std::filesystem::path& path) {
+// Opens a log file for reading only; the descriptor is closed again on every way out.
+TFileDescriptor OpenLogFile(const std::filesystem::path& path, bool& pipe) {
     // Looked at before opening: opening a device can have effects of its own.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && !IsReadableKind(info.st_mode)) {
@@ -162,14 +163,29 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
     }
     // Without O_NONBLOCK, opening a FIFO nobody writes to would wait for ever; with it, such a
     // FIFO reads as empty. Reads themselves block again, so a slow writer is waited for.
-    const TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !IsReadableKind(info.st_mode) ||
         ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK) != 0) {
         throw EFOpenError(path.string());
     }
-    const bool pipe = S_ISFIFO(info.st_mode);
+    pipe = S_ISFIFO(info.st_mode);
+    return fd;
+}
+
+// Reads the file into one buffer of its size, left uninitialised: a buffer that doubles
+// while it grows holds two copies at the end, and zero-filling first is a wasted pass over
+// a large log. A file that grows meanwhile is read to its new end. A pipe is read to its end,
+// up to MaxPipeBytes.
+TFileBytes ReadWholeFile(const TFileDescriptor& fd, bool pipe, const std::filesystem::path& path) {
     TFileBytes file;
-    size_t capacity = pipe ? size_t{1} << 16 : static_cast<size_t>(info.st_size);
+    size_t capacity = pipe ? size_t{1} << 16 : 0;
+    if (!pipe) {
+        struct stat info {};
+        if (::fstat(fd.Get(), &info) != 0) {
+            throw EFOpenError(path.string());
+        }
+        capacity = static_cast<size_t>(info.st_size);
+    }
     file.Bytes = AllocateBytes(capacity);
     while (true) {
         if (file.Size == capacity) {
@@ -198,6 +214,20 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path) {
     return file;
 }
 
+// Where the lines of `bytes[0, size)` that are sure to be whole end: after the last LF, else
+// after the last CR that is not the final byte (the byte after it is known and is no LF); 0
+// when no line end is sure yet.
+size_t WholeLinesEnd(const char* bytes, size_t size, size_t searchedFrom) {
+    if (const void* lf = ::memrchr(bytes + searchedFrom, '\n', size - searchedFrom)) {
+        return static_cast<size_t>(static_cast<const char*>(lf) - bytes) + 1;
+    }
+    if (size < 2) {
+        return 0;
+    }
+    const void* cr = ::memrchr(bytes, '\r', size - 1);
+    return cr != nullptr ? static_cast<size_t>(static_cast<const char*>(cr) - bytes) + 1 : 0;
+}
+
 // The value of a header line: everything from 1-based position `first` on.
 std::string ValueFrom(std::string_view line, size_t first) {
     return first - 1 < line.size() ? std::string(line.substr(first - 1)) : std::string();
@@ -210,14 +240,85 @@ bool IsSignatureLine(std::string_view line) {
 }  // namespace
 
 TLogText ReadLogText(const std::filesystem::path& path) {
-    TFileBytes file = ReadWholeFile(path);
+    bool pipe = false;
+    const TFileDescriptor fd = OpenLogFile(path, pipe);
+    TFileBytes file = ReadWholeFile(fd, pipe, path);
     return TLogText(std::move(file.Bytes), file.Size);
 }
 
+TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t bufferSize)
+    : Path_(path), Capacity_(std::max<std::size_t>(bufferSize, 1)) {
+    bool pipe = false;
+    TFileDescriptor fd = OpenLogFile(path, pipe);
+    if (pipe) {
+        TFileBytes file = ReadWholeFile(fd, pipe, path);
+        Whole_ = TLogText(std::move(file.Bytes), file.Size);
+        return;
+    }
+    Buffer_ = std::make_unique_for_overwrite<char[]>(Capacity_);
+    Fd_ = fd.Release();
+}
+
+TLogTextRuns::~TLogTextRuns() {
+    if (Fd_ >= 0) {
+        ::close(Fd_);
+    }
+}
+
+void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& run) {
+    if (Fd_ < 0) {
+        if (!Whole_.Bytes().empty()) {
+            run(Whole_.Bytes());
+        }
+        return;
+    }
+    off_t offset = 0;
+    size_t held = 0;  // bytes at the start of the buffer that wait for the rest of their line
+    bool ended = false;
+    while (!ended) {
+        if (held == Capacity_) {
+            auto larger = std::make_unique_for_overwrite<char[]>(2 * Capacity_);
+            std::memcpy(larger.get(), Buffer_.get(), held);
+            Buffer_ = std::move(larger);
+            Capacity_ *= 2;
+        }
+        char* const into = Buffer_.get() + held;
+        ssize_t got = 0;
+        do {
+            got = ::pread(Fd_, into, Capacity_ - held, offset);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            throw EFOpenError(Path_.string());
+        }
+        size_t fresh = static_cast<size_t>(got);
+        ended = fresh == 0;
+        if (const void* nul = fresh != 0 ? std::memchr(into, '\0', fresh) : nullptr) {
+            fresh = static_cast<size_t>(static_cast<const char*>(nul) - into);
+            ended = true;
+        }
+        offset += static_cast<off_t>(fresh);
+        const size_t searchedFrom = held;
+        held += fresh;
+        const size_t whole = ended ? held : WholeLinesEnd(Buffer_.get(), held, searchedFrom);
+        if (whole > 0) {
+            run(std::string_view(Buffer_.get(), whole));
+            std::memmove(Buffer_.get(), Buffer_.get() + whole, held - whole);
+            held -= whole;
+        }
+    }
+}
+
 TRecordLines ScanLogHeader(std::string_view text, TLogState& state) {
-    TRecordLines records;
-    size_t kept = 0;
-    TLineCursor cursor(text);
+    TLogHeaderScan scan(state);
+    scan.Scan(text);
+    return scan.Records();
+}
+
+void TLogHeaderScan::Scan(std::string_view run) {
+    TLogState& state = State_;
+    TRecordLines& records = Records_;
+    size_t& kept = Kept_;
+    TLineCursor cursor(run);
     std::string_view line;
     while (cursor.Next(line)) {
         if (line.starts_with("LICENSE:")) {
@@ -240,7 +341,6 @@ TRecordLines ScanLogHeader(std::string_view text, TLogState& state) {
         }
         ++kept;
     }
-    return records;
 }
 
 void ForEachSignedPiece(std::string_view text,

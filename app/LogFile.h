@@ -53,19 +53,61 @@ std::vector<std::string> SplitLogLines(std::string_view text);
 // opened or read (missing, a directory, no permission).
 TLogText ReadLogText(const std::filesystem::path& path);
 
+// A log file for a reader that does not keep its text: every pass reads the file from its
+// start, in pieces into one buffer that is reused, so that no buffer of the file's size is
+// ever faulted in. A pipe, which reads only once, is read whole when opened.
+class TLogTextRuns {
+  public:
+    static constexpr std::size_t DefaultBufferSize = std::size_t{1} << 20;
+
+    // Opens the file; raises EFOpenError as ReadLogText does.
+    explicit TLogTextRuns(const std::filesystem::path& path,
+                          std::size_t bufferSize = DefaultBufferSize);
+    ~TLogTextRuns();
+    TLogTextRuns(const TLogTextRuns&) = delete;
+    TLogTextRuns& operator=(const TLogTextRuns&) = delete;
+
+    // Hands over the text ReadLogText would give, in runs that each end at a line end or at
+    // the end of the text, so that the lines of the runs are the lines of the text. A line
+    // longer than the buffer grows it.
+    void ForEachRun(const std::function<void(std::string_view run)>& run);
+
+  private:
+    std::filesystem::path Path_;
+    int Fd_ = -1;
+    TLogText Whole_;  // a pipe's text
+    std::unique_ptr<char[]> Buffer_;
+    std::size_t Capacity_;
+};
+
 // The lines of the measurement block: up to eight from FirstRecordLine on, signature lines
-// not counted, as views into the text.
+// not counted.
 struct TRecordLines {
-    std::array<std::string_view, DirectionCount> Lines{};
+    std::array<std::string, DirectionCount> Lines{};
     std::size_t Count = 0;
 };
 
-// Interprets the header lines of the text into `state` (LicenseText, SignatureText,
-// SoftwareVersion, Offset, Angle, FirstRecordLine, counted without signature lines).
+// Interprets header lines into `state` (LicenseText, SignatureText, SoftwareVersion, Offset,
+// Angle, FirstRecordLine, counted without signature lines), run after run of a text.
+class TLogHeaderScan {
+  public:
+    explicit TLogHeaderScan(TLogState& state) : State_(state) {}
+    // The lines of the next run; every run but the last ends at a line end.
+    void Scan(std::string_view run);
+    const TRecordLines& Records() const { return Records_; }
+
+  private:
+    TLogState& State_;
+    TRecordLines Records_;
+    std::size_t Kept_ = 0;
+};
+
+// The header scan of a whole text.
 TRecordLines ScanLogHeader(std::string_view text, TLogState& state);
 
 // Hands the signed text over in order: every line except the signature lines, each followed
 // by CR LF. Lines that stand in the text with CR LF after them go over together with the
-// lines around them, as one piece of the text's own bytes.
+// lines around them, as one piece of the text's own bytes. The runs of a text that each end
+// at a line end give, one after the other, the pieces of the whole text.
 void ForEachSignedPiece(std::string_view text,
                         const std::function<void(std::string_view piece)>& piece);

@@ -1,7 +1,10 @@
 #include "app/LogLoader.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
+#include <string_view>
 
 #include "app/Errors.h"
 #include "app/LogFile.h"
@@ -46,18 +49,51 @@ TLogLoader::TLogLoader(ILogView& view) : View_(view) {
 
 void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     ResetLogState();
-    const TLogText text = ReadLogText(path);
-    View_.SetFileContent(text);
+    // A view that keeps the text gets the file's one buffer. For any other the file is read
+    // in pieces, and signed while its header is scanned: no buffer of the file's size is
+    // faulted in, and the file is read once unless its licence value changes late in it.
+    TLogText text;
+    std::optional<TLogTextRuns> runs;
+    std::optional<TRunningSignature> signing;
+    if (View_.KeepsFileContent()) {
+        text = ReadLogText(path);
+        View_.SetFileContent(text);
+    } else {
+        runs.emplace(path);
+    }
     View_.SetFileName(path);
     State_.FirstRecordLine = -1;
-    const TRecordLines records = ScanLogHeader(text.Bytes(), State_);
+    TLogHeaderScan scan(State_);
+    if (runs) {
+        signing.emplace();
+        runs->ForEachRun([&](std::string_view run) {
+            scan.Scan(run);
+            signing->Add(run, State_.LicenseText);
+        });
+    } else {
+        scan.Scan(text.Bytes());
+    }
+    const TRecordLines& records = scan.Records();
     if (State_.SoftwareVersion < MinimumSoftwareVersion) {
         return;
     }
     PlaceDirectionSelectors(State_.Offset, State_.Angle);
     PolarChart_.StepAngle = State_.Angle;
     PolarChart_.StartAngle = State_.Offset;
-    Verdict_ = ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
+    const std::optional<TSignatureVerdict> signedOnTheWay =
+        signing ? signing->Judge(State_.LicenseText, State_.SignatureText) : std::nullopt;
+    if (signedOnTheWay) {
+        Verdict_ = ShowVerdict(View_, *signedOnTheWay);
+    } else if (runs) {
+        const auto signedText = [&runs](const std::function<void(std::string_view)>& piece) {
+            runs->ForEachRun([&piece](std::string_view run) { ForEachSignedPiece(run, piece); });
+        };
+        Verdict_ =
+            ShowSignatureVerdict(View_, signedText, State_.LicenseText, State_.SignatureText);
+    } else {
+        Verdict_ =
+            ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
+    }
     // A record line at index 0 means a file without header: nothing to show.
     if (State_.FirstRecordLine <= 0) {
         return;

@@ -19,6 +19,9 @@ class ILogView {
     // the buffer the file was read into: a view that keeps it holds no copy.
     // No colour stands for the normal window colour.
     virtual void SetFileContent(const TLogText& text) = 0;
+    // A view that shows no text says so: its file is then read in pieces, and SetFileContent
+    // is not called.
+    virtual bool KeepsFileContent() const { return true; }
     virtual void SetFileContentColor(std::optional<TRgb> color) = 0;
 
     virtual void SetFileName(const std::filesystem::path& path) = 0;

@@ -4,6 +4,7 @@
 
 #include "app/LogFile.h"
 #include "crypto/Cipher.h"
+#include "crypto/CryptUtil.h"
 
 namespace {
 
@@ -44,13 +45,19 @@ TRgb VerdictColor(TSignatureVerdict verdict) {
 
 TSignatureVerdict JudgeSignature(std::string_view text, const std::string& licenseText,
                                  const std::string& signatureText) {
+    return JudgeSignature([text](const auto& piece) { ForEachSignedPiece(text, piece); },
+                          licenseText, signatureText);
+}
+
+TSignatureVerdict JudgeSignature(const TSignedTextSource& signedText,
+                                 const std::string& licenseText, const std::string& signatureText) {
     TCipher cipher;
     if (licenseText.empty() || signatureText.empty()) {
         return TSignatureVerdict::NotInterpretable;
     }
     cipher.Setup("", licenseText);
     cipher.BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
-    ForEachSignedPiece(text, [&cipher](std::string_view piece) { cipher.SignPiece(piece); });
+    signedText([&cipher](std::string_view piece) { cipher.SignPiece(piece); });
     const std::string computed = cipher.EndSignText();
     return computed == signatureText ? TSignatureVerdict::Valid : TSignatureVerdict::NotValid;
 }
@@ -58,8 +65,80 @@ TSignatureVerdict JudgeSignature(std::string_view text, const std::string& licen
 TSignatureVerdict ShowSignatureVerdict(ILogView& view, std::string_view text,
                                        const std::string& licenseText,
                                        const std::string& signatureText) {
-    const TSignatureVerdict verdict = JudgeSignature(text, licenseText, signatureText);
+    return ShowSignatureVerdict(
+        view, [text](const auto& piece) { ForEachSignedPiece(text, piece); }, licenseText,
+        signatureText);
+}
+
+TSignatureVerdict ShowSignatureVerdict(ILogView& view, const TSignedTextSource& signedText,
+                                       const std::string& licenseText,
+                                       const std::string& signatureText) {
+    return ShowVerdict(view, JudgeSignature(signedText, licenseText, signatureText));
+}
+
+TSignatureVerdict ShowVerdict(ILogView& view, TSignatureVerdict verdict) {
     view.SetFileContentColor(VerdictColor(verdict));
     view.SetCheckResult(VerdictText(verdict));
     return verdict;
+}
+
+TRunningSignature::TRunningSignature() = default;
+
+TRunningSignature::~TRunningSignature() {
+    WipeText(Waiting_);
+}
+
+void TRunningSignature::Add(std::string_view run, const std::string& licenseText) {
+    if (GivenUp_ || Error_) {
+        return;
+    }
+    // An error is raised only when the verdict is asked for, as signing after the read would.
+    try {
+        if (!Cipher_ && !licenseText.empty()) {
+            Cipher_ = std::make_unique<TCipher>();
+            License_ = licenseText;
+            Cipher_->Setup("", License_);
+            Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
+            Cipher_->SignPiece(Waiting_);
+            WipeText(Waiting_);
+            Waiting_.clear();
+            Waiting_.shrink_to_fit();
+        }
+        ForEachSignedPiece(run, [this](std::string_view piece) { Sign(piece); });
+    } catch (...) {
+        Error_ = std::current_exception();
+    }
+}
+
+void TRunningSignature::Sign(std::string_view piece) {
+    if (Cipher_) {
+        Cipher_->SignPiece(piece);
+        return;
+    }
+    if (GivenUp_) {
+        return;
+    }
+    if (Waiting_.size() + piece.size() > MaxWaitingBytes) {
+        GivenUp_ = true;
+        WipeText(Waiting_);
+        Waiting_ = std::string();
+        return;
+    }
+    Waiting_.append(piece);
+}
+
+std::optional<TSignatureVerdict> TRunningSignature::Judge(const std::string& licenseText,
+                                                          const std::string& signatureText) {
+    if (licenseText.empty() || signatureText.empty()) {
+        return TSignatureVerdict::NotInterpretable;
+    }
+    if (GivenUp_ || !Cipher_ || License_ != licenseText) {
+        return std::nullopt;
+    }
+    if (Error_) {
+        std::rethrow_exception(Error_);
+    }
+    const std::unique_ptr<TCipher> cipher = std::move(Cipher_);
+    const std::string computed = cipher->EndSignText();
+    return computed == signatureText ? TSignatureVerdict::Valid : TSignatureVerdict::NotValid;
 }

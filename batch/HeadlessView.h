@@ -37,6 +37,7 @@ class THeadlessLabel : public TTextLabel {
 class THeadlessView : public ILogView {
   public:
     void SetFileContent(const TLogText&) override {}
+    bool KeepsFileContent() const override { return false; }
     void SetFileContentColor(std::optional<TRgb> color) override { FileContentColor = color; }
     void SetFileName(const std::filesystem::path& path) override { FileName = path; }
     void SetCheckResult(const std::string& text) override { CheckResult = text; }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,8 +24,51 @@ void PrintTo(const SplitCase& c, std::ostream* os) {
 
 class SplitLogLinesTest : public testing::TestWithParam<SplitCase> {};
 
+// The bytes as a file of their own, removed again at the end of the test.
+class TTextFile {
+  public:
+    explicit TTextFile(const std::string& bytes)
+        : Path_(std::filesystem::temp_directory_path() /
+                ("norva-runs-" + std::to_string(::getpid()) + "-" + std::to_string(++Count_))) {
+        std::ofstream(Path_, std::ios::binary) << bytes;
+    }
+    ~TTextFile() { std::filesystem::remove(Path_); }
+    const std::filesystem::path& Path() const { return Path_; }
+
+  private:
+    static inline int Count_ = 0;
+    std::filesystem::path Path_;
+};
+
+// Buffers from a byte on: every line end and every CR LF falls on a piece boundary somewhere.
+constexpr std::size_t RunBufferSizes[] = {1, 2, 3, 5, 16, TLogTextRuns::DefaultBufferSize};
+
+// The runs of a file read in pieces, for every buffer size, each pass twice over one object.
+std::vector<std::vector<std::string>> RunsOfFile(const std::string& bytes) {
+    const TTextFile file(bytes);
+    std::vector<std::vector<std::string>> passes;
+    for (const std::size_t size : RunBufferSizes) {
+        TLogTextRuns runs(file.Path(), size);
+        for (int pass = 0; pass < 2; ++pass) {
+            passes.emplace_back();
+            runs.ForEachRun([&passes](std::string_view run) { passes.back().emplace_back(run); });
+        }
+    }
+    return passes;
+}
+
+// Read whole or in runs, the text holds the same lines: no run ends inside a line or between
+// the CR and the LF of a line end.
 TEST_P(SplitLogLinesTest, GivesTheLinesOfTheText) {
     EXPECT_EQ(SplitLogLines(GetParam().bytes), GetParam().lines);
+    for (const auto& runs : RunsOfFile(GetParam().bytes)) {
+        Lines lines;
+        for (const std::string& run : runs) {
+            const Lines ofRun = SplitLogLines(run);
+            lines.insert(lines.end(), ofRun.begin(), ofRun.end());
+        }
+        EXPECT_EQ(lines, GetParam().lines) << runs.size() << " runs";
+    }
 }
 
 using namespace std::string_literals;
@@ -81,6 +128,21 @@ TEST_P(ScanLogHeaderTest, ReadsTheHeaderAndDropsSignatureLines) {
     EXPECT_EQ(state.Angle, want.Angle);
     EXPECT_EQ(state.FirstRecordLine, want.FirstRecordLine);
     EXPECT_EQ(SignedText(text), FileText(GetParam().kept));
+    // Scanned run by run, with the lines as they come from a file read in pieces.
+    for (const auto& runs : RunsOfFile(text)) {
+        TLogState fromRuns;
+        TLogHeaderScan scan(fromRuns);
+        std::string signedText;
+        for (const std::string& run : runs) {
+            scan.Scan(run);
+            signedText += SignedText(run);
+        }
+        EXPECT_EQ(fromRuns.LicenseText, want.LicenseText);
+        EXPECT_EQ(fromRuns.SignatureText, want.SignatureText);
+        EXPECT_EQ(fromRuns.SoftwareVersion, want.SoftwareVersion);
+        EXPECT_EQ(fromRuns.FirstRecordLine, want.FirstRecordLine);
+        EXPECT_EQ(signedText, FileText(GetParam().kept));
+    }
 }
 
 TLogState With(std::string license, std::string signature, int32_t version, int32_t offset,
@@ -175,4 +237,15 @@ TEST(SignedTextTest, EveryLineEndsWithCrLf) {
         longRun += "03;" + std::to_string(i) + "\r\n";
     }
     EXPECT_EQ(SignedText(longRun + "SIGNATURE: x\n" + longRun + "z"), longRun + longRun + "z\r\n");
+    // Read in pieces: the signed text of the runs is the signed text of the file.
+    for (const std::string& text :
+         {std::string("a\r\nb\r\rc\n\rd\r\n"), longRun + "SIGNATURE: x\n" + longRun + "z\r"}) {
+        for (const auto& runs : RunsOfFile(text)) {
+            std::string signedText;
+            for (const std::string& run : runs) {
+                signedText += SignedText(run);
+            }
+            EXPECT_EQ(signedText, SignedText(text));
+        }
+    }
 }

@@ -38,6 +38,7 @@ class TRecordingView : public ILogView {
         std::string Text;
     };
 
+    bool KeepsFileContent() const override { return KeepsContent; }
     void SetFileContent(const TLogText& text) override {
         Content = SplitLogLines(text.Bytes());
         Calls.push_back("content " + std::to_string(Content.size()));
@@ -84,6 +85,7 @@ class TRecordingView : public ILogView {
         return found;
     }
 
+    bool KeepsContent = true;  // false: a view like norva-inspect's, which shows no text
     std::vector<std::string> Calls;
     std::vector<std::string> Content;
     std::optional<TRgb> Color;

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include "app/LogFile.h"
 #include "app/LogLoader.h"
+#include "app/SignatureVerdict.h"
+#include "crypto/Cipher.h"
 #include "tests/app/RecordingView.h"
 #include "tests/support/TestSupport.h"
 
@@ -24,23 +30,28 @@ void PrintTo(const VerdictCase& c, std::ostream* os) {
 
 class SampleVerdictTest : public testing::TestWithParam<VerdictCase> {};
 
+// Also for a view without the text, whose file is signed while it is read in pieces.
 TEST_P(SampleVerdictTest, ShowsColourThenText) {
-    TRecordingView view;
-    TLogLoader loader(view);
-    loader.LoadLogFile(fs::path(NORVA_SAMPLES) / GetParam().file);
-    const auto verdictCalls = [&] {
-        std::vector<std::string> calls;
-        for (const std::string& call : view.Calls) {
-            if (call.starts_with("color #") ||
-                (call.starts_with("check ") && call != "check ...")) {
-                calls.push_back(call);
+    for (const bool keepsContent : {true, false}) {
+        SCOPED_TRACE(keepsContent ? "whole text" : "in pieces");
+        TRecordingView view;
+        view.KeepsContent = keepsContent;
+        TLogLoader loader(view);
+        loader.LoadLogFile(fs::path(NORVA_SAMPLES) / GetParam().file);
+        const auto verdictCalls = [&] {
+            std::vector<std::string> calls;
+            for (const std::string& call : view.Calls) {
+                if (call.starts_with("color #") ||
+                    (call.starts_with("check ") && call != "check ...")) {
+                    calls.push_back(call);
+                }
             }
-        }
-        return calls;
-    }();
-    EXPECT_EQ(verdictCalls,
-              (std::vector<std::string>{"color " + GetParam().color, "check " + GetParam().text}));
-    EXPECT_EQ(view.CheckResult, GetParam().text);
+            return calls;
+        }();
+        EXPECT_EQ(verdictCalls, (std::vector<std::string>{"color " + GetParam().color,
+                                                          "check " + GetParam().text}));
+        EXPECT_EQ(view.CheckResult, GetParam().text);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -59,10 +70,43 @@ std::vector<std::string> DemoLines() {
         testsupport::ReadFile(testsupport::TestDataPath(NORVA_SAMPLES, "demo-gsmr.ktz")));
 }
 
+// The verdict of a file read in pieces into a buffer of `bufferSize` bytes and signed while
+// its header is scanned, signed again when that was not enough.
+TSignatureVerdict JudgeInRuns(const std::string& text, std::size_t bufferSize) {
+    const fs::path path =
+        fs::temp_directory_path() / ("norva-verdict-runs-" + std::to_string(::getpid()) + ".ktz");
+    std::ofstream(path, std::ios::binary) << text;
+    TLogTextRuns runs(path, bufferSize);
+    TLogState state;
+    TLogHeaderScan scan(state);
+    TRunningSignature signing;
+    runs.ForEachRun([&](std::string_view run) {
+        scan.Scan(run);
+        signing.Add(run, state.LicenseText);
+    });
+    std::optional<TSignatureVerdict> verdict =
+        signing.Judge(state.LicenseText, state.SignatureText);
+    if (!verdict) {
+        verdict = JudgeSignature(
+            [&runs](const auto& piece) {
+                runs.ForEachRun([&piece](std::string_view run) { ForEachSignedPiece(run, piece); });
+            },
+            state.LicenseText, state.SignatureText);
+    }
+    fs::remove(path);
+    return *verdict;
+}
+
+// The verdict of the whole text, which every way of reading it in pieces must give too.
 TSignatureVerdict Judge(const std::string& text) {
     TLogState state;
     ScanLogHeader(text, state);
-    return JudgeSignature(text, state.LicenseText, state.SignatureText);
+    const TSignatureVerdict verdict = JudgeSignature(text, state.LicenseText, state.SignatureText);
+    for (const std::size_t bufferSize :
+         {std::size_t{1}, std::size_t{7}, std::size_t{100}, TLogTextRuns::DefaultBufferSize}) {
+        EXPECT_EQ(JudgeInRuns(text, bufferSize), verdict) << "buffer of " << bufferSize;
+    }
+    return verdict;
 }
 
 // The lines as a file with CR LF line ends.
@@ -117,4 +161,47 @@ TEST(JudgeSignatureTest, SignedTextIsEveryOtherLine) {
     std::vector<std::string> noLicense = demo;
     noLicense[1] = "LICENSE:";
     EXPECT_EQ(Judge(noLicense), TSignatureVerdict::NotInterpretable);
+}
+
+// A licence value that comes late, or changes late, is the one the text is signed with: the
+// signing on the way waits for it, or is done again.
+TEST(JudgeSignatureTest, LicenceValueAnywhereInTheFile) {
+    const std::vector<std::string> demo = DemoLines();
+    ASSERT_TRUE(demo[1].starts_with("LICENSE:"));
+    const std::string license = demo[1].substr(9);
+    // The lines signed anew with the demo's licence value, the signature line last.
+    const auto signedFile = [&license](std::vector<std::string> lines) {
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + "\r\n";
+        }
+        TCipher signer;
+        signer.Setup("", license);
+        return text + "SIGNATURE: " + signer.SignText(text) + "\r\n";
+    };
+    std::vector<std::string> lines(demo.begin(), demo.end() - 1);
+    ASSERT_EQ(Judge(signedFile(lines)), TSignatureVerdict::Valid);
+
+    std::vector<std::string> late = lines;
+    late.erase(late.begin() + 1);
+    late.push_back(demo[1]);
+    EXPECT_EQ(Judge(signedFile(late)), TSignatureVerdict::Valid);
+
+    std::vector<std::string> changed = lines;
+    changed.insert(changed.begin() + 1, "LICENSE: an earlier value");
+    EXPECT_EQ(Judge(signedFile(changed)), TSignatureVerdict::Valid);
+
+    // More text before the licence line than waits in memory.
+    std::vector<std::string> far = lines;
+    far.erase(far.begin() + 1);
+    const std::string filler(1000, 'x');
+    for (std::size_t i = 0; i * filler.size() <= TRunningSignature::MaxWaitingBytes; ++i) {
+        far.insert(far.begin() + 1, filler);
+    }
+    far.push_back(demo[1]);
+    const std::string farText = signedFile(far);
+    EXPECT_EQ(JudgeInRuns(farText, TLogTextRuns::DefaultBufferSize), TSignatureVerdict::Valid);
+    std::string tampered = farText;
+    tampered[farText.size() / 2] ^= 1;
+    EXPECT_EQ(JudgeInRuns(tampered, TLogTextRuns::DefaultBufferSize), TSignatureVerdict::NotValid);
 }
