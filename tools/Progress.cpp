@@ -34,7 +34,7 @@ void TProgress::Finish(size_t total) {
     // On a terminal the closing count says the rest; a log of standard error keeps the end.
     if (Terminal_) {
         Clear();
-    } else if ((Shown_ && done != LastShown_) || (!Shown_ && Forced_)) {
+    } else if ((Shown_ && (done != LastShown_ || !LastShownWithTotal_)) || (!Shown_ && Forced_)) {
         Show(done);
     }
 }
@@ -49,5 +49,6 @@ void TProgress::Show(size_t done) {
     Showing_ = Terminal_;
     Shown_ = true;
     LastShown_ = done;
+    LastShownWithTotal_ = Total_.has_value();
     Last_ = TClock::now();
 }

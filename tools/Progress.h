@@ -29,6 +29,7 @@ class TProgress {
     bool Showing_ = false;  // a rewritable line stands on the terminal
     bool Shown_ = false;
     size_t LastShown_ = 0;
+    bool LastShownWithTotal_ = false;  // a last line of "checked 60" still needs "60/60"
     TClock::time_point Start_;
     TClock::time_point Last_;
 };
