@@ -315,72 +315,111 @@ TRecordLines ScanLogHeader(std::string_view text, TLogState& state) {
 }
 
 void TLogHeaderScan::Scan(std::string_view run) {
-    TLogState& state = State_;
-    TRecordLines& records = Records_;
-    size_t& kept = Kept_;
     TLineCursor cursor(run);
     std::string_view line;
     while (cursor.Next(line)) {
-        if (line.starts_with("LICENSE:")) {
-            state.LicenseText = ValueFrom(line, 10);
-        } else if (IsSignatureLine(line)) {
-            state.SignatureText = ValueFrom(line, 12);
-            continue;
-        } else if (line.starts_with("SWVERSION:")) {
-            state.SoftwareVersion = StrToIntDef(ValueFrom(line, 18).substr(0, 3), 0);
-        } else if (line.starts_with("OFFSET:")) {
-            state.Offset = StrToIntDef(ValueFrom(line, 9), 0);
-        } else if (line.starts_with("ANGLE:")) {
-            state.Angle = StrToIntDef(ValueFrom(line, 8), 0);
-        } else if (line.starts_with("03;") && state.FirstRecordLine == -1 &&
-                   kept <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-            state.FirstRecordLine = static_cast<int32_t>(kept);
-        }
-        if (state.FirstRecordLine >= 0 && records.Count < records.Lines.size()) {
-            records.Lines[records.Count++] = line;
-        }
-        ++kept;
+        Line(line);
     }
 }
 
+void TLogHeaderScan::Line(std::string_view line) {
+    TLogState& state = State_;
+    if (line.starts_with("LICENSE:")) {
+        state.LicenseText = ValueFrom(line, 10);
+    } else if (IsSignatureLine(line)) {
+        state.SignatureText = ValueFrom(line, 12);
+        return;
+    } else if (line.starts_with("SWVERSION:")) {
+        state.SoftwareVersion = StrToIntDef(ValueFrom(line, 18).substr(0, 3), 0);
+    } else if (line.starts_with("OFFSET:")) {
+        state.Offset = StrToIntDef(ValueFrom(line, 9), 0);
+    } else if (line.starts_with("ANGLE:")) {
+        state.Angle = StrToIntDef(ValueFrom(line, 8), 0);
+    } else if (line.starts_with("03;") && state.FirstRecordLine == -1 &&
+               Kept_ <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        state.FirstRecordLine = static_cast<int32_t>(Kept_);
+    }
+    if (state.FirstRecordLine >= 0 && Records_.Count < Records_.Lines.size()) {
+        Records_.Lines[Records_.Count++] = line;
+    }
+    ++Kept_;
+}
+
+namespace {
+
+// The signed pieces of a text, line by line: lines ended by CR LF gather into runs of the
+// text's own bytes, other lines go over with a CR LF of their own.
+class TSignedPieces {
+  public:
+    TSignedPieces(std::string_view text, const std::function<void(std::string_view piece)>& piece)
+        : End_(text.data() + text.size()),
+          RunStart_(text.data()),
+          RunEnd_(text.data()),
+          Piece_(piece) {}
+
+    // The next line of the text, a view into it.
+    void Line(std::string_view line) {
+        static constexpr std::string_view LineEnd = "\r\n";
+        static constexpr size_t MaxRunBytes = size_t{64} << 10;
+        const char* const lineEnd = line.data() + line.size();
+        if (IsSignatureLine(line)) {
+            Flush();
+            return;
+        }
+        if (line.data() != RunEnd_) {
+            Flush();
+            RunStart_ = RunEnd_ = line.data();
+        }
+        const bool crLf = End_ - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n';
+        if (crLf) {
+            RunEnd_ = lineEnd + 2;
+            // Handed over while its bytes are still in the cache from the search for line ends.
+            if (static_cast<size_t>(RunEnd_ - RunStart_) >= MaxRunBytes) {
+                Flush();
+            }
+            return;
+        }
+        RunEnd_ = lineEnd;
+        Flush();
+        Piece_(LineEnd);
+    }
+
+    // Hands over the stretch of the text's own bytes not yet handed over.
+    void Flush() {
+        if (RunEnd_ != RunStart_) {
+            Piece_(std::string_view(RunStart_, static_cast<size_t>(RunEnd_ - RunStart_)));
+        }
+        RunStart_ = RunEnd_;
+    }
+
+  private:
+    const char* const End_;
+    const char* RunStart_;
+    const char* RunEnd_;
+    const std::function<void(std::string_view piece)>& Piece_;
+};
+
+}  // namespace
+
 void ForEachSignedPiece(std::string_view text,
                         const std::function<void(std::string_view piece)>& piece) {
-    static constexpr std::string_view LineEnd = "\r\n";
-    static constexpr size_t MaxRunBytes = size_t{64} << 10;
-    const char* const end = text.data() + text.size();
-    // The stretch of the text's own bytes not yet handed over.
-    const char* runStart = text.data();
-    const char* runEnd = text.data();
-    const auto flush = [&] {
-        if (runEnd != runStart) {
-            piece(std::string_view(runStart, static_cast<size_t>(runEnd - runStart)));
-        }
-        runStart = runEnd;
-    };
+    TSignedPieces pieces(text, piece);
     TLineCursor cursor(text);
     std::string_view line;
     while (cursor.Next(line)) {
-        const char* const lineEnd = line.data() + line.size();
-        if (IsSignatureLine(line)) {
-            flush();
-            continue;
-        }
-        if (line.data() != runEnd) {
-            flush();
-            runStart = runEnd = line.data();
-        }
-        const bool crLf = end - lineEnd >= 2 && lineEnd[0] == '\r' && lineEnd[1] == '\n';
-        if (crLf) {
-            runEnd = lineEnd + 2;
-            // Handed over while its bytes are still in the cache from the search for line ends.
-            if (static_cast<size_t>(runEnd - runStart) >= MaxRunBytes) {
-                flush();
-            }
-            continue;
-        }
-        runEnd = lineEnd;
-        flush();
-        piece(LineEnd);
+        pieces.Line(line);
     }
-    flush();
+    pieces.Flush();
+}
+
+void ScanAndSignRun(std::string_view run, TLogHeaderScan& scan,
+                    const std::function<void(std::string_view piece)>& piece) {
+    TSignedPieces pieces(run, piece);
+    TLineCursor cursor(run);
+    std::string_view line;
+    while (cursor.Next(line)) {
+        scan.Line(line);
+        pieces.Line(line);
+    }
+    pieces.Flush();
 }

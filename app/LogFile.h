@@ -94,6 +94,8 @@ class TLogHeaderScan {
     explicit TLogHeaderScan(TLogState& state) : State_(state) {}
     // The lines of the next run; every run but the last ends at a line end.
     void Scan(std::string_view run);
+    // The next line.
+    void Line(std::string_view line);
     const TRecordLines& Records() const { return Records_; }
 
   private:
@@ -111,3 +113,9 @@ TRecordLines ScanLogHeader(std::string_view text, TLogState& state);
 // at a line end give, one after the other, the pieces of the whole text.
 void ForEachSignedPiece(std::string_view text,
                         const std::function<void(std::string_view piece)>& piece);
+
+// One pass over the lines of a run for both: the header scan, and the signed pieces of the
+// run as ForEachSignedPiece hands them over. A piece goes over once the scan has seen its
+// lines.
+void ScanAndSignRun(std::string_view run, TLogHeaderScan& scan,
+                    const std::function<void(std::string_view piece)>& piece);

@@ -66,10 +66,8 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     TLogHeaderScan scan(State_);
     if (runs) {
         signing.emplace();
-        runs->ForEachRun([&](std::string_view run) {
-            scan.Scan(run);
-            signing->Add(run, State_.LicenseText);
-        });
+        const auto sign = [&](std::string_view piece) { signing->Add(piece, State_.LicenseText); };
+        runs->ForEachRun([&](std::string_view run) { ScanAndSignRun(run, scan, sign); });
     } else {
         scan.Scan(text.Bytes());
     }

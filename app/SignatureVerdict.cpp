@@ -88,7 +88,7 @@ TRunningSignature::~TRunningSignature() {
     WipeText(Waiting_);
 }
 
-void TRunningSignature::Add(std::string_view run, const std::string& licenseText) {
+void TRunningSignature::Add(std::string_view piece, const std::string& licenseText) {
     if (GivenUp_ || Error_) {
         return;
     }
@@ -101,30 +101,20 @@ void TRunningSignature::Add(std::string_view run, const std::string& licenseText
             Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
             Cipher_->SignPiece(Waiting_);
             WipeText(Waiting_);
-            Waiting_.clear();
-            Waiting_.shrink_to_fit();
+            Waiting_ = std::string();
         }
-        ForEachSignedPiece(run, [this](std::string_view piece) { Sign(piece); });
+        if (Cipher_) {
+            Cipher_->SignPiece(piece);
+        } else if (Waiting_.size() + piece.size() > MaxWaitingBytes) {
+            GivenUp_ = true;
+            WipeText(Waiting_);
+            Waiting_ = std::string();
+        } else {
+            Waiting_.append(piece);
+        }
     } catch (...) {
         Error_ = std::current_exception();
     }
-}
-
-void TRunningSignature::Sign(std::string_view piece) {
-    if (Cipher_) {
-        Cipher_->SignPiece(piece);
-        return;
-    }
-    if (GivenUp_) {
-        return;
-    }
-    if (Waiting_.size() + piece.size() > MaxWaitingBytes) {
-        GivenUp_ = true;
-        WipeText(Waiting_);
-        Waiting_ = std::string();
-        return;
-    }
-    Waiting_.append(piece);
 }
 
 std::optional<TSignatureVerdict> TRunningSignature::Judge(const std::string& licenseText,

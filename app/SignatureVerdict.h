@@ -45,7 +45,7 @@ TSignatureVerdict ShowSignatureVerdict(ILogView& view, const TSignedTextSource& 
 // Shows a verdict judged beforehand: background colour first, then the label.
 TSignatureVerdict ShowVerdict(ILogView& view, TSignatureVerdict verdict);
 
-// The signature of a log signed while its text is read and its header scanned, run by run:
+// The signature of a log signed while its text is read and its header scanned, piece by piece:
 // signing starts with the first licence value the scan found, and the signed text before it
 // waits in memory. When the final licence value is another one, or too much text came before
 // the first, the signed text has to be signed again (JudgeSignature).
@@ -59,17 +59,15 @@ class TRunningSignature {
     TRunningSignature(const TRunningSignature&) = delete;
     TRunningSignature& operator=(const TRunningSignature&) = delete;
 
-    // The next run of the text, every run but the last ending at a line end, with the licence
-    // value as the scan left it after this run.
-    void Add(std::string_view run, const std::string& licenseText);
+    // The next piece of the signed text, with the licence value as the scan left it once it
+    // had seen the lines of the piece (ScanAndSignRun).
+    void Add(std::string_view piece, const std::string& licenseText);
     // The verdict for the final values as JudgeSignature gives it, or nothing when the text
     // has to be signed again. Raises what the signature code raised.
     std::optional<TSignatureVerdict> Judge(const std::string& licenseText,
                                            const std::string& signatureText);
 
   private:
-    void Sign(std::string_view piece);
-
     std::unique_ptr<TCipher> Cipher_;
     std::string License_;  // the value the cipher was set up with
     std::string Waiting_;  // signed text before any licence value

@@ -134,8 +134,8 @@ TEST_P(ScanLogHeaderTest, ReadsTheHeaderAndDropsSignatureLines) {
         TLogHeaderScan scan(fromRuns);
         std::string signedText;
         for (const std::string& run : runs) {
-            scan.Scan(run);
-            signedText += SignedText(run);
+            ScanAndSignRun(run, scan,
+                           [&signedText](std::string_view piece) { signedText += piece; });
         }
         EXPECT_EQ(fromRuns.LicenseText, want.LicenseText);
         EXPECT_EQ(fromRuns.SignatureText, want.SignatureText);

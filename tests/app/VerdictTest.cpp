@@ -80,10 +80,8 @@ TSignatureVerdict JudgeInRuns(const std::string& text, std::size_t bufferSize) {
     TLogState state;
     TLogHeaderScan scan(state);
     TRunningSignature signing;
-    runs.ForEachRun([&](std::string_view run) {
-        scan.Scan(run);
-        signing.Add(run, state.LicenseText);
-    });
+    const auto sign = [&](std::string_view piece) { signing.Add(piece, state.LicenseText); };
+    runs.ForEachRun([&](std::string_view run) { ScanAndSignRun(run, scan, sign); });
     std::optional<TSignatureVerdict> verdict =
         signing.Judge(state.LicenseText, state.SignatureText);
     if (!verdict) {
