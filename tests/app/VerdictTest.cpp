@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 
+#include "app/Errors.h"
 #include "app/LogFile.h"
 #include "app/LogLoader.h"
 #include "app/SignatureVerdict.h"
@@ -15,6 +19,27 @@
 #include "tests/support/TestSupport.h"
 
 namespace fs = std::filesystem;
+
+// A file that another program changes between the loader's two reads of it: while armed,
+// the first read of the log from its start sees one byte changed, the second the file as it
+// is. The loader's reads in this test program come through here.
+namespace {
+std::atomic<bool> ChangingReadArmed{false};
+std::atomic<int> ReadsFromStart{0};
+off_t ChangedByte = 0;
+}  // namespace
+
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    const auto got = static_cast<ssize_t>(::syscall(SYS_pread64, fd, buffer, count, offset));
+    if (ChangingReadArmed && offset == 0) {
+        ++ReadsFromStart;
+    }
+    if (ChangingReadArmed && ReadsFromStart == 1 && got > 0 && offset <= ChangedByte &&
+        ChangedByte < offset + got) {
+        static_cast<char*>(buffer)[ChangedByte - offset] ^= 1;
+    }
+    return got;
+}
 
 namespace {
 
@@ -193,7 +218,7 @@ TEST(JudgeSignatureTest, LicenceValueAnywhereInTheFile) {
     std::vector<std::string> far = lines;
     far.erase(far.begin() + 1);
     const std::string filler(1000, 'x');
-    for (std::size_t i = 0; i * filler.size() <= TRunningSignature::MaxWaitingBytes; ++i) {
+    for (std::size_t i = 0; i * filler.size() <= 2 * TRunningSignature::MaxWaitingBytes; ++i) {
         far.insert(far.begin() + 1, filler);
     }
     far.push_back(demo[1]);
@@ -202,4 +227,20 @@ TEST(JudgeSignatureTest, LicenceValueAnywhereInTheFile) {
     std::string tampered = farText;
     tampered[farText.size() / 2] ^= 1;
     EXPECT_EQ(JudgeInRuns(tampered, TLogTextRuns::DefaultBufferSize), TSignatureVerdict::NotValid);
+
+    // Read twice, a file that changed in between is not judged: the records shown would not
+    // be those that were signed.
+    const fs::path path = fs::temp_directory_path() /
+                          ("norva-verdict-changing-" + std::to_string(::getpid()) + ".ktz");
+    std::ofstream(path, std::ios::binary) << farText;
+    ChangedByte = static_cast<off_t>(farText.find("\r\n03;") + 12);
+    TRecordingView view;
+    view.KeepsContent = false;
+    TLogLoader loader(view);
+    ChangingReadArmed = true;
+    EXPECT_THROW(loader.LoadLogFile(path), EFOpenError);
+    ChangingReadArmed = false;
+    EXPECT_EQ(ReadsFromStart, 2);
+    EXPECT_EQ(view.CheckResult, "...");
+    fs::remove(path);
 }
