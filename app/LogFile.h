@@ -85,6 +85,8 @@ class TLogTextRuns {
 struct TRecordLines {
     std::array<std::string, DirectionCount> Lines{};
     std::size_t Count = 0;
+
+    bool operator==(const TRecordLines&) const = default;
 };
 
 // Interprets header lines into `state` (LicenseText, SignatureText, SoftwareVersion, Offset,

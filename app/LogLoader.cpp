@@ -27,14 +27,6 @@ int RoundEven(long double value) {
     return static_cast<int>(std::nearbyint(value));
 }
 
-bool SameHeader(const TLogState& a, const TRecordLines& aRecords, const TLogState& b,
-                const TRecordLines& bRecords) {
-    return a.LicenseText == b.LicenseText && a.SignatureText == b.SignatureText &&
-           a.SoftwareVersion == b.SoftwareVersion && a.Offset == b.Offset && a.Angle == b.Angle &&
-           a.FirstRecordLine == b.FirstRecordLine && aRecords.Count == bRecords.Count &&
-           aRecords.Lines == bRecords.Lines;
-}
-
 }  // namespace
 
 TLogLoader::TLogLoader(ILogView& view) : View_(view) {
@@ -91,21 +83,7 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     if (signedOnTheWay) {
         Verdict_ = ShowVerdict(View_, *signedOnTheWay);
     } else if (runs) {
-        // The second read is scanned again: were its header or records not those of the first,
-        // the verdict would judge another text than the one shown.
-        TLogState again;
-        TLogHeaderScan rescan(again);
-        bool readAgain = false;
-        const auto signedText = [&](const std::function<void(std::string_view)>& piece) {
-            readAgain = true;
-            runs->ForEachRun([&](std::string_view run) { ScanAndSignRun(run, rescan, piece); });
-        };
-        const TSignatureVerdict verdict =
-            JudgeSignature(signedText, State_.LicenseText, State_.SignatureText);
-        if (readAgain && !SameHeader(again, rescan.Records(), State_, records)) {
-            throw EFOpenError(path.string());
-        }
-        Verdict_ = ShowVerdict(View_, verdict);
+        Verdict_ = ShowVerdict(View_, JudgeReadingAgain(*runs, records, path));
     } else {
         Verdict_ =
             ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
@@ -121,6 +99,25 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     SelectFirstDirectionWithData();
     State_.DataLoaded = true;
     pbPolarChartPaint();
+}
+
+// The second read is scanned as well: were its header or records not those of the first, the
+// verdict would judge another text than the one shown.
+TSignatureVerdict TLogLoader::JudgeReadingAgain(TLogTextRuns& runs, const TRecordLines& records,
+                                                const std::filesystem::path& path) const {
+    TLogState again;
+    TLogHeaderScan rescan(again);
+    bool readAgain = false;
+    const auto signedText = [&](const std::function<void(std::string_view)>& piece) {
+        readAgain = true;
+        runs.ForEachRun([&](std::string_view run) { ScanAndSignRun(run, rescan, piece); });
+    };
+    const TSignatureVerdict verdict =
+        JudgeSignature(signedText, State_.LicenseText, State_.SignatureText);
+    if (readAgain && !(again == State_ && rescan.Records() == records)) {
+        throw EFOpenError(path.string());
+    }
+    return verdict;
 }
 
 void TLogLoader::FillDirectionSlots(const TRecordLines& records) {

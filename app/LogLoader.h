@@ -43,6 +43,8 @@ class TLogLoader {
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
   private:
+    TSignatureVerdict JudgeReadingAgain(TLogTextRuns& runs, const TRecordLines& records,
+                                        const std::filesystem::path& path) const;
     void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();
 

@@ -15,4 +15,6 @@ struct TLogState {
     int32_t Offset = 0;
     int32_t Angle = 0;
     int32_t FirstRecordLine = -1;  // index after signature lines were removed; -1 = none
+
+    bool operator==(const TLogState&) const = default;
 };
