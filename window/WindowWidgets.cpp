@@ -6,6 +6,7 @@
 #include <QStyleOptionGroupBox>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "drawing/ChartImage.h"
 #include "window/WindowText.h"
@@ -13,7 +14,7 @@
 TWindowPaintBox::TWindowPaintBox(QWidget* parent) : QWidget(parent) {}
 
 void TWindowPaintBox::ShowChart(const TChartCanvas& chart) {
-    Image_ = ChartImage(chart);
+    StaleChart_ = &chart;
     // Inside paintEvent the image is drawn right after the handler returns; asking
     // for another paint there would repaint forever.
     if (!Painting_) {
@@ -21,17 +22,25 @@ void TWindowPaintBox::ShowChart(const TChartCanvas& chart) {
     }
 }
 
+const QImage& TWindowPaintBox::Image() {
+    if (StaleChart_ != nullptr) {
+        Image_ = ChartImage(*std::exchange(StaleChart_, nullptr));
+    }
+    return Image_;
+}
+
 void TWindowPaintBox::paintEvent(QPaintEvent* /*event*/) {
     if (OnPaint) {
         const QScopedValueRollback painting(Painting_, true);
         OnPaint();
     }
-    if (!Image_.isNull()) {
+    const QImage& image = Image();
+    if (!image.isNull()) {
         // On a scaled screen each chart pixel becomes a block of whole device pixels, never a
         // blend of neighbours: the dotted lines and the one-pixel bars stay sharp.
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(QRect(QPoint(0, 0), Image_.size()), Image_);
+        painter.drawImage(QRect(QPoint(0, 0), image.size()), image);
     }
 }
 
@@ -40,7 +49,11 @@ TWindowLabel::TWindowLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void TWindowLabel::SetText(const std::string& text) {
+    if (Shown_ == text) {
+        return;
+    }
     SetAutoSizedText(*this, DecodeLabelText(text));
+    Shown_ = text;
 }
 
 namespace {

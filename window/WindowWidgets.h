@@ -13,7 +13,9 @@
 #include "charts/PaintTargets.h"
 
 // A paint box of the main window: shows the image of the chart as it last drew. On every
-// paint it first asks its handler to redraw, which shows the fresh drawing at once.
+// paint it first asks its handler to redraw, which shows the fresh drawing at once. The image
+// is made when it is shown or asked for, not at every drawing: a load draws each chart several
+// times before the window paints once.
 class TWindowPaintBox : public QWidget, public TPaintBox {
     Q_OBJECT
 
@@ -22,9 +24,10 @@ class TWindowPaintBox : public QWidget, public TPaintBox {
 
     int Width() const override { return width(); }
     int Height() const override { return height(); }
+    // The chart must outlive the box's next paint or image, which read its drawings.
     void ShowChart(const TChartCanvas& chart) override;
 
-    const QImage& Image() const { return Image_; }
+    const QImage& Image();
 
     // Must not throw: it runs inside the window system's paint event.
     std::function<void()> OnPaint;
@@ -34,6 +37,7 @@ class TWindowPaintBox : public QWidget, public TPaintBox {
 
   private:
     QImage Image_;
+    const TChartCanvas* StaleChart_ = nullptr;
     bool Painting_ = false;
 };
 
@@ -45,6 +49,10 @@ class TWindowLabel : public QLabel, public TTextLabel {
     explicit TWindowLabel(QWidget* parent = nullptr);
 
     void SetText(const std::string& text) override;
+
+  private:
+    // Every paint of a chart sets its text blocks again; the same text needs no new layout.
+    std::optional<std::string> Shown_;
 };
 
 // Group boxes in the look the layout was drawn for: the caption sits on the frame's
