@@ -2,19 +2,19 @@
 // report. Started by norva-inspect with the user's command line, never by hand.
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QImage>
 #include <iostream>
 #include <memory>
 #include <string_view>
 
 #include "drawing/BandImages.h"
 #include "drawing/ChartImage.h"
+#include "drawing/PngFile.h"
 #include "tools/InspectImages.h"
 
 namespace {
 
 bool SaveChartPng(const TChartCanvas& chart, const QString& path) {
-    if (ChartImage(chart).save(path, "PNG")) {
+    if (SavePng(ChartImage(chart), path)) {
         return true;
     }
     std::cerr << "norva-inspect: cannot write " << path.toStdString() << '\n';

@@ -31,6 +31,7 @@
 #include "app/LogLoader.h"
 #include "charts/MonitorGraphics.h"
 #include "drawing/ChartImage.h"
+#include "drawing/PngFile.h"
 #include "ui_NorvaViewerUnit.h"
 #include "window/LogListWindow.h"
 #include "window/WindowText.h"
@@ -622,7 +623,7 @@ void TfmNorvaViewer::SaveChartImage(TWindowPaintBox& chart) {
     }
     const QString path = WithSuffix(chosen, QStringLiteral("png"));
     const QImage image = chart.Image();
-    WriteChosenFile(path, [&image](QSaveFile& file) { return image.save(&file, "PNG"); });
+    WriteChosenFile(path, [&image](QSaveFile& file) { return WritePng(image, file); });
 }
 
 void TfmNorvaViewer::ExportCellsCsv() {

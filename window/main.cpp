@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <cstdio>
 
+#include "drawing/PngFile.h"
 #include "window/LogListModel.h"
 #include "window/LogListWindow.h"
 #include "window/NorvaViewerUnit.h"
@@ -19,10 +20,6 @@ constexpr int ExitUsage = 64;
 void PrintError(const QString& message) {
     std::fprintf(stderr, "NorvaViewer: %s\n", message.toLocal8Bit().constData());
 }
-
-// For PNG, Qt's quality 80 is zlib's fastest level: the file is a few per cent larger and
-// written in about two thirds of the time of the default level.
-constexpr int ScreenshotQuality = 80;
 
 // What the window shows: the image it was painted into, once the window system has had it
 // painted, instead of painting every control a second time; otherwise a painting of its own.
@@ -67,7 +64,7 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
         list->hide();
     }
     QApplication::processEvents();
-    if (!ShownImage(window).save(path, "PNG", ScreenshotQuality)) {
+    if (!SavePng(ShownImage(window), path)) {
         PrintError(QStringLiteral("cannot write %1").arg(path));
         return 1;
     }
