@@ -1,7 +1,7 @@
 // The band images shared by both charts.
 #include "drawing/BandImages.h"
 
-#include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <stdexcept>
 #include <string>
@@ -37,8 +37,11 @@ QImage DrawableOf(const QImage& bitmap, bool transparent) {
 }
 
 QImage ReadBandBitmap(const char* name, QSize size) {
-    const QString path = QStringLiteral(":/bands/") + QString::fromLatin1(name);
-    QImage bitmap(path, "BMP");
+    // Told the format and nothing else: a reader left to detect it loads every image plugin
+    // installed, to ask whether one of them claims BMP.
+    QImageReader reader(QStringLiteral(":/bands/") + QString::fromLatin1(name), "BMP");
+    reader.setAutoDetectImageFormat(false);
+    const QImage bitmap = reader.read();
     if (bitmap.isNull()) {
         throw std::runtime_error(std::string("Band image resource ") + name +
                                  " is missing or unreadable");

@@ -1,6 +1,8 @@
 #include "window/WindowWidgets.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionGroupBox>
@@ -151,7 +153,12 @@ QRect TSelectorStyle::subElementRect(SubElement element, const QStyleOption* opt
 
 const QIcon& TLazyFileIconEngine::Loaded() {
     if (!Icon_) {
-        Icon_ = QIcon(Path_);
+        // The format is the name's suffix: a reader left to detect it loads every image
+        // plugin installed to ask whether one claims it.
+        QImageReader reader(Path_, QFileInfo(Path_).suffix().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+        const QImage image = reader.read();
+        Icon_ = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
     }
     return *Icon_;
 }

@@ -42,6 +42,7 @@ TEST_F(WindowLayout, FixedClientAreaOnTheButtonFace) {
     EXPECT_FALSE(Window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(Window->windowIcon().isNull());
+    EXPECT_EQ(Window->windowIcon().pixmap(48).size(), QSize(48, 48));
     EXPECT_EQ(Window->palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::Button));
     // Labels size themselves: the column header must not lose its last column.
