@@ -1,12 +1,12 @@
 // The band images shared by both charts.
 #include "drawing/BandImages.h"
 
-#include <QImageReader>
 #include <QPainter>
 #include <stdexcept>
 #include <string>
 
 #include "charts/ChartColors.h"
+#include "drawing/ImageFile.h"
 
 // The band bitmaps are compiled into this static library; registering them here, in a
 // function the charts call anyway, keeps the linker from dropping them from executables.
@@ -37,11 +37,7 @@ QImage DrawableOf(const QImage& bitmap, bool transparent) {
 }
 
 QImage ReadBandBitmap(const char* name, QSize size) {
-    // Told the format and nothing else: a reader left to detect it loads every image plugin
-    // installed, to ask whether one of them claims BMP.
-    QImageReader reader(QStringLiteral(":/bands/") + QString::fromLatin1(name), "BMP");
-    reader.setAutoDetectImageFormat(false);
-    const QImage bitmap = reader.read();
+    const QImage bitmap = ReadImage(QStringLiteral(":/bands/") + QString::fromLatin1(name), "BMP");
     if (bitmap.isNull()) {
         throw std::runtime_error(std::string("Band image resource ") + name +
                                  " is missing or unreadable");

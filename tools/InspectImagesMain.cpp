@@ -8,7 +8,7 @@
 
 #include "drawing/BandImages.h"
 #include "drawing/ChartImage.h"
-#include "drawing/PngFile.h"
+#include "drawing/ImageFile.h"
 #include "tools/InspectImages.h"
 
 namespace {

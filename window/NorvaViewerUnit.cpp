@@ -31,7 +31,7 @@
 #include "app/LogLoader.h"
 #include "charts/MonitorGraphics.h"
 #include "drawing/ChartImage.h"
-#include "drawing/PngFile.h"
+#include "drawing/ImageFile.h"
 #include "ui_NorvaViewerUnit.h"
 #include "window/LogListWindow.h"
 #include "window/WindowText.h"

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionGroupBox>
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "drawing/ChartImage.h"
+#include "drawing/ImageFile.h"
 #include "window/WindowText.h"
 
 TWindowPaintBox::TWindowPaintBox(QWidget* parent) : QWidget(parent) {}
@@ -153,11 +153,7 @@ QRect TSelectorStyle::subElementRect(SubElement element, const QStyleOption* opt
 
 const QIcon& TLazyFileIconEngine::Loaded() {
     if (!Icon_) {
-        // The format is the name's suffix: a reader left to detect it loads every image
-        // plugin installed to ask whether one claims it.
-        QImageReader reader(Path_, QFileInfo(Path_).suffix().toLatin1());
-        reader.setAutoDetectImageFormat(false);
-        const QImage image = reader.read();
+        const QImage image = ReadImage(Path_, QFileInfo(Path_).suffix().toLatin1().constData());
         Icon_ = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
     }
     return *Icon_;

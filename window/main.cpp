@@ -7,7 +7,7 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "drawing/PngFile.h"
+#include "drawing/ImageFile.h"
 #include "window/LogListModel.h"
 #include "window/LogListWindow.h"
 #include "window/NorvaViewerUnit.h"

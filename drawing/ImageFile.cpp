@@ -1,9 +1,10 @@
-// PNG through libpng itself: Qt's writer offers no choice of filter.
-#include "drawing/PngFile.h"
+// PNG is written through libpng itself: Qt's writer offers no choice of filter.
+#include "drawing/ImageFile.h"
 
 #include <png.h>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSaveFile>
 #include <bit>
 #include <csetjmp>
@@ -67,6 +68,12 @@ bool WriteImage(png_structp png, png_infop info, const QImage& image) {
 }
 
 }  // namespace
+
+QImage ReadImage(const QString& path, const char* format) {
+    QImageReader reader(path, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
 
 bool WritePng(const QImage& image, QIODevice& device) {
     if (image.isNull()) {

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <random>
 
-#include "drawing/PngFile.h"
+#include "drawing/ImageFile.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ QImage Noise(int width, int height, QImage::Format format) {
 }
 
 // Every channel in its place, at widths that end rows mid-word, and an alpha channel dropped.
-TEST(PngFileTest, WrittenPixelsReadBackUnchanged) {
+TEST(ImageFileTest, WrittenPixelsReadBackUnchanged) {
     const QImage images[] = {Noise(37, 5, QImage::Format_RGB32), Noise(1, 1, QImage::Format_RGB32),
                              Noise(3, 64, QImage::Format_ARGB32),
                              Noise(9, 2, QImage::Format_RGB888)};
@@ -56,7 +56,7 @@ class TFullDevice : public QIODevice {
 
 // A write that fails in the signature, the header or the pixel data is reported, and leaves
 // nothing behind (the suite also runs under the leak checker).
-TEST(PngFileTest, RefusedWriteIsReportedAtEveryStage) {
+TEST(ImageFileTest, RefusedWriteIsReportedAtEveryStage) {
     const QImage image = Noise(200, 100, QImage::Format_RGB32);
     for (const qint64 room : {0, 8, 40, 5000}) {
         TFullDevice device(room);
