@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <unistd.h>
@@ -41,7 +43,8 @@
 namespace {
 
 constexpr unsigned MaxJobs = 1024;
-constexpr size_t CellCsvColumnCount = 14;  // the columns of CellCsvHeader
+constexpr size_t CellCsvColumnCount = 15;  // the columns of CellCsvHeader
+constexpr size_t CellCsvVerdictColumn = 13;
 
 const char* const HelpEpilog =
     "\n"
@@ -226,14 +229,16 @@ struct TFileOutcome {
 
 // The load itself never throws (CheckLogFile makes every failure the file's error); what is
 // taken from the loaded file here runs inside it.
-TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
+TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool batch,
                          const TInspectImages& images) {
     TFileOutcome outcome;
-    outcome.Report =
-        CheckLogFile(input, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
+    // A digest costs a pass over the bytes: taken only for output that shows it.
+    const TCheckOptions check{.Sha256 = batch || options.Json || options.JsonLines || options.Csv};
+    outcome.Report = CheckLogFile(
+        input, check, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (options.Csv && !report.Error) {
-                outcome.CsvRows =
-                    CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
+                outcome.CsvRows = CellCsvRows(PathUtf8(report.Path), loader.DirectionSlots(),
+                                              loader.Verdict(), report.Sha256);
             }
             if (options.PolarPng && !images.SaveChartPng(loader.PolarChart(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
@@ -250,8 +255,9 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
     if (options.Csv && outcome.CsvRows.empty()) {
         // A spreadsheet of a delivery lists every file, also one without a received cell.
         std::vector<std::string> fields(CellCsvColumnCount);
-        fields.front() = outcome.Report.File;
-        fields.back() = OutcomeText(outcome.Report);
+        fields.front() = PathUtf8(outcome.Report.Path);
+        fields[CellCsvVerdictColumn] = OutcomeText(outcome.Report);
+        fields.back() = outcome.Report.Sha256;
         outcome.CsvRows = CsvRow(fields);
     }
     outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));
@@ -260,9 +266,10 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
 
 // One JSON document on one line: the document --json prints, its line breaks and indentation
 // taken out (strings hold no raw line break: they are escaped).
-std::string JsonLine(const TFileReport& report) {
+std::string JsonLine(const TFileReport& report,
+                     const std::optional<std::filesystem::path>& duplicateOf) {
     std::ostringstream pretty;
-    WriteFileJson(pretty, report);
+    WriteFileJson(pretty, report, duplicateOf);
     const std::string text = pretty.str();
     std::string line;
     line.reserve(text.size());
@@ -293,6 +300,7 @@ class TBatchPrinter {
 
     void Print(const TFileOutcome& outcome) {
         Status_ = std::max(Status_, outcome.Status);
+        const std::optional<std::filesystem::path> duplicateOf = FirstWithSameBytes(outcome.Report);
         Counts_.Add(outcome.Report);
         if (outcome.Report.Error) {
             std::cerr << "norva-inspect: " << HumanPathText(outcome.Report.Path) << ": "
@@ -301,12 +309,12 @@ class TBatchPrinter {
         if (Options_.Csv) {
             std::cout << outcome.CsvRows;
         } else if (Options_.JsonLines) {
-            std::cout << JsonLine(outcome.Report) << '\n';
+            std::cout << JsonLine(outcome.Report, duplicateOf) << '\n';
         } else if (Options_.Json) {
             std::cout << (Counts_.Files > 1 ? ",\n" : "");
-            WriteFileJson(std::cout, outcome.Report);
+            WriteFileJson(std::cout, outcome.Report, duplicateOf);
         } else if (Batch_) {
-            WriteBatchLine(std::cout, outcome.Report);
+            WriteBatchLine(std::cout, outcome.Report, duplicateOf);
         } else {
             WriteSummary(std::cout, outcome.Report);
         }
@@ -325,9 +333,19 @@ class TBatchPrinter {
     }
 
   private:
+    // The path of the first file, in input order, with the same digest as this one's.
+    std::optional<std::filesystem::path> FirstWithSameBytes(const TFileReport& report) {
+        if (report.Sha256.empty()) {
+            return std::nullopt;
+        }
+        const auto [first, inserted] = FirstOfDigest_.try_emplace(report.Sha256, report.Path);
+        return inserted ? std::nullopt : std::optional(first->second);
+    }
+
     const TOptions& Options_;
     bool Batch_;
     TBatchCounts Counts_;
+    std::unordered_map<std::string, std::filesystem::path> FirstOfDigest_;
     TExitStatus Status_ = TExitStatus::Ok;
 };
 
@@ -367,16 +385,6 @@ class TPathSource {
     std::unique_ptr<std::FILE, TClose> Owned_;
     std::optional<TPathListReader> Reader_;
 };
-
-TExitStatus StatusOfCounts(const TBatchCounts& counts) {
-    if (counts.Errors > 0) {
-        return TExitStatus::LoadError;
-    }
-    if (counts.NotInterpretable + counts.NotChecked > 0) {
-        return TExitStatus::NotJudged;
-    }
-    return counts.NotValid > 0 ? TExitStatus::NotValid : TExitStatus::Ok;
-}
 
 volatile std::sig_atomic_t Interrupted = 0;
 
@@ -420,7 +428,7 @@ TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsi
     }
     progress.Finish(2 * inputs.size());
     std::cout << counts->Text() << '\n';
-    return StatusOfCounts(*counts);
+    return counts->ExitStatus();
 }
 
 bool WantsPictures(const TOptions& options) {
@@ -464,7 +472,7 @@ TExitStatus Run(const TOptions& options, const TInspectImages& images) {
     printer.Begin();
     RunInOrder<TBatchInput, TFileOutcome>(
         jobs, ReorderWindow(jobs), [&] { return source.Next(); },
-        [&](TBatchInput& input) { return InspectFile(input, options, images); },
+        [&](TBatchInput& input) { return InspectFile(input, options, batch, images); },
         [&](TFileOutcome& outcome) {
             progress.Clear();
             printer.Print(outcome);

@@ -49,10 +49,14 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleJsonTest,
 TEST(InspectJsonTest, KeysComeInTheDocumentedOrder) {
     const QByteArray out = Inspect({"--json", Data("demo-gsmr.ktz")}).out;
     const std::vector<const char*> keys = {
-        "\"file\"",     "\"error\"",      "\"softwareVersion\"", "\"license\"",  "\"signature\"",
-        "\"offset\"",   "\"angle\"",      "\"firstRecordLine\"", "\"verdict\"",  "\"dataLoaded\"",
-        "\"selected\"", "\"directions\"", "\"index\"",           "\"hasData\"",  "\"levels\"",
-        "\"time\"",     "\"selector\"",   "\"currentCell\"",     "\"neighbors\""};
+        "\"file\"",       "\"sha256\"",          "\"duplicateOf\"",
+        "\"error\"",      "\"reason\"",          "\"softwareVersion\"",
+        "\"license\"",    "\"signature\"",       "\"offset\"",
+        "\"angle\"",      "\"firstRecordLine\"", "\"verdict\"",
+        "\"dataLoaded\"", "\"selected\"",        "\"directions\"",
+        "\"index\"",      "\"hasData\"",         "\"levels\"",
+        "\"time\"",       "\"selector\"",        "\"currentCell\"",
+        "\"neighbors\""};
     qsizetype at = 0;
     for (const char* key : keys) {
         const qsizetype found = out.indexOf(key, at);
