@@ -124,17 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "1 error"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BatchWalkTest, SymbolicLinkLoopsEndAndLinkedFoldersCountOnce) {
-    QTemporaryDir dir;
-    Place(dir, "demo-gsmr", "logs/a.ktz");
-    ASSERT_TRUE(QFile::link(dir.filePath("logs"), dir.filePath("logs/again")));
-    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("logs/up")));
-    const TRun run = Inspect({"-r", "logs"}, dir.path());
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(Lines(run.out).first(), "logs/a.ktz: The signature is OK");
-    EXPECT_EQ(Lines(run.out).size(), 2);
-}
-
 // Enough files that several threads really interleave.
 QTemporaryDir& ManyLogs() {
     static QTemporaryDir dir;
