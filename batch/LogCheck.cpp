@@ -64,6 +64,7 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
     report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
     report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
     report.Verdict = loader.Verdict();
+    report.LikelyCause = loader.LikelyCause();
     if (loader.SelectedDirection() >= 0) {
         report.Selected = loader.SelectedDirection();
     }
@@ -132,6 +133,17 @@ std::string OutcomeText(const TFileReport& report) {
     }
     return "not checked, software version " + std::to_string(report.State.SoftwareVersion) +
            " is below 790";
+}
+
+bool HasHarmlessCause(const TFileReport& report) {
+    return report.LikelyCause && report.LikelyCause->Found();
+}
+
+std::string OutcomeTextWithCause(const TFileReport& report) {
+    if (!HasHarmlessCause(report)) {
+        return OutcomeText(report);
+    }
+    return OutcomeText(report) + " \u2014 " + LikelyCauseSummary(report.LikelyCause->Changes);
 }
 
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {

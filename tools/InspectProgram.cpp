@@ -41,7 +41,7 @@
 namespace {
 
 constexpr unsigned MaxJobs = 1024;
-constexpr size_t CellCsvColumnCount = 14;  // the columns of CellCsvHeader
+constexpr size_t CellCsvColumnCount = 15;  // the columns of CellCsvHeader
 
 const char* const HelpEpilog =
     "\n"
@@ -50,10 +50,18 @@ const char* const HelpEpilog =
     "one line per file in the order given and a closing count. --csv gives one row per\n"
     "received cell: the serving cell of every direction with data and each of its neighbours\n"
     "that has a level; columns file, direction, time, cell, channel, level_dbm, network, lac,\n"
-    "ci, c1, c2, b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file\n"
-    "with no received cell gets one row with its verdict, or why there is none, in the verdict\n"
-    "column and the cell columns empty. A PATH of - reads the log from standard input; pipes\n"
-    "and FIFOs are read like files. Load errors go to standard error as well.\n"
+    "ci, c1, c2, b, d, verdict, likely_cause; RFC 4180 quoting, UTF-8, CR LF; missing values\n"
+    "empty. A file with no received cell gets one row with its verdict, or why there is none,\n"
+    "in the verdict column and the cell columns empty. A PATH of - reads the log from standard\n"
+    "input; pipes and FIFOs are read like files. Load errors go to standard error as well.\n"
+    "\n"
+    "A NOT VALID log of up to 64 MiB is searched for the one known harmless change that\n"
+    "explains it: bom-added, utf8-reencoded, lines-wrapped, trailing-blanks-added,\n"
+    "lines-appended, or a byte-order mark together with utf8-reencoded or\n"
+    "trailing-blanks-added. Each is undone on a copy in memory and signed again; the verdict\n"
+    "stays NOT VALID. The line of the log then names the change in brackets, JSON has\n"
+    "\"likelyCause\" (the codes, [] when none explains it, null for other verdicts) and\n"
+    "\"likelyCauseText\", CSV the codes joined with + in likely_cause.\n"
     "\n"
     "Exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
     "interpretable, 3 a load failed, 64 usage error; the highest applies.\n";
@@ -224,6 +232,10 @@ struct TFileOutcome {
     TExitStatus Status = TExitStatus::Ok;
 };
 
+std::string LikelyCauseCodesOf(const TFileReport& report) {
+    return report.LikelyCause ? LikelyCauseCodes(report.LikelyCause->Changes) : std::string();
+}
+
 // The load itself never throws (CheckLogFile makes every failure the file's error); what is
 // taken from the loaded file here runs inside it.
 TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
@@ -232,8 +244,8 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
     outcome.Report =
         CheckLogFile(input, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (options.Csv && !report.Error) {
-                outcome.CsvRows =
-                    CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
+                outcome.CsvRows = CellCsvRows(report.File, loader.DirectionSlots(),
+                                              loader.Verdict(), LikelyCauseCodesOf(report));
             }
             if (options.PolarPng && !images.SaveChartPng(loader.PolarChart(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
@@ -251,7 +263,8 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
         // A spreadsheet of a delivery lists every file, also one without a received cell.
         std::vector<std::string> fields(CellCsvColumnCount);
         fields.front() = outcome.Report.File;
-        fields.back() = OutcomeText(outcome.Report);
+        fields[CellCsvColumnCount - 2] = OutcomeText(outcome.Report);
+        fields.back() = LikelyCauseCodesOf(outcome.Report);
         outcome.CsvRows = CsvRow(fields);
     }
     outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));

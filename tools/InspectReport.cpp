@@ -78,6 +78,24 @@ void WriteDirectionJson(std::ostream& out, const TDirectionReport& d, bool last)
     out << (d.Neighbors.empty() ? "]" : "\n      ]") << "\n    }" << (last ? "\n" : ",\n");
 }
 
+// An array of codes for a log that was searched, null for any other; the sentence whenever
+// there is a search result to tell.
+void WriteLikelyCauseJson(std::ostream& out, const std::optional<TLikelyCause>& cause) {
+    out << ",\n  \"likelyCause\": ";
+    if (cause && cause->Searched) {
+        out << '[';
+        for (size_t i = 0; i < cause->Changes.size(); ++i) {
+            out << (i == 0 ? "" : ", ");
+            WriteJsonString(out, LikelyCauseCodeName(cause->Changes[i]));
+        }
+        out << ']';
+    } else {
+        out << "null";
+    }
+    out << ",\n  \"likelyCauseText\": ";
+    WriteJsonOptionalString(out, cause ? std::optional(LikelyCauseText(*cause)) : std::nullopt);
+}
+
 }  // namespace
 
 void WriteFileJson(std::ostream& out, const TFileReport& r) {
@@ -95,6 +113,7 @@ void WriteFileJson(std::ostream& out, const TFileReport& r) {
     out << ",\n  \"firstRecordLine\": " << r.State.FirstRecordLine;
     out << ",\n  \"verdict\": ";
     WriteJsonOptionalString(out, r.Verdict ? std::optional(VerdictText(*r.Verdict)) : std::nullopt);
+    WriteLikelyCauseJson(out, r.LikelyCause);
     out << ",\n  \"dataLoaded\": " << (r.State.DataLoaded ? "true" : "false");
     out << ",\n  \"selected\": ";
     if (r.Selected) {
@@ -119,9 +138,17 @@ std::string LevelsText(const std::array<int32_t, 4>& levels) {
     return text;
 }
 
+// The verdict, and in brackets the harmless change that explains a NOT VALID one.
+std::string VerdictWithCause(const TFileReport& r) {
+    if (!HasHarmlessCause(r)) {
+        return VerdictText(*r.Verdict);
+    }
+    return VerdictText(*r.Verdict) + " (" + LikelyCauseNote(r.LikelyCause->Changes) + ")";
+}
+
 std::string VerdictLine(const TFileReport& r) {
     if (r.Verdict) {
-        return VerdictText(*r.Verdict);
+        return VerdictWithCause(r);
     }
     if (r.Error) {
         return "none, the load stopped: " + *r.Error;
@@ -166,7 +193,7 @@ void WriteBatchLine(std::ostream& out, const TFileReport& r) {
     if (r.Error) {
         out << "error: " << *r.Error << '\n';
     } else if (r.Verdict) {
-        out << VerdictText(*r.Verdict) << '\n';
+        out << VerdictWithCause(r) << '\n';
     } else {
         out << "not checked, software version " << r.State.SoftwareVersion << " is below "
             << MinimumSoftwareVersion << '\n';

@@ -288,7 +288,7 @@ TEST(BatchStreamTest, HumanLinesQuoteOddNamesAndCsvListsFilesWithoutCells) {
     const QStringList rows = QString::fromUtf8(csv.out).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[1],
-              "d0/log003.ktz,,,,,,,,,,,,,\"not checked, software version 789 is below 790\"");
+              "d0/log003.ktz,,,,,,,,,,,,,\"not checked, software version 789 is below 790\",");
     EXPECT_TRUE(rows[2].startsWith("vanished.ktz,,,,,,,,,,,,,error: Datei vanished.ktz"))
         << rows[2].toStdString();
 }
