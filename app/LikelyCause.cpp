@@ -108,16 +108,20 @@ bool WrappingExplains(std::string_view text) {
     return false;
 }
 
-// Without its last k lines (the signature lines stay where they are), the signed text of a log
-// is a beginning of its own: all k are signed in one pass per licence value.
-bool AppendedLinesExplain(std::string_view text) {
+// A log without its last k lines (k = 1 .. MaxAppendedLines; its signature lines stay where
+// they are): the length of its signed text, a beginning of the whole log's, and its scan.
+struct TShortenedLog {
+    std::size_t SignedLength;
+    TLogState State;
+};
+
+// The shortened logs, shortest first; `whole` gets the scan of the whole log.
+std::vector<TShortenedLog> ShortenedLogs(std::string_view text, TLogState& whole) {
     const std::vector<std::string_view> lines = Lines(text);
     const auto kept = static_cast<std::size_t>(
         std::count_if(lines.begin(), lines.end(), [](auto l) { return !IsSignatureLine(l); }));
-    TLogState state;
-    TLogHeaderScan scan(state);
-    std::vector<std::size_t> lengths;  // of the signed text up to each of the last lines
-    std::vector<TLogState> states;     // the scan up to each of them
+    TLogHeaderScan scan(whole);
+    std::vector<TShortenedLog> shortened;
     std::size_t signedLength = 0;
     std::size_t index = 0;
     for (const std::string_view line : lines) {
@@ -127,28 +131,32 @@ bool AppendedLinesExplain(std::string_view text) {
         }
         signedLength += line.size() + 2;
         if (++index + MaxAppendedLines >= kept && index < kept) {
-            lengths.push_back(signedLength);
-            states.push_back(state);
+            shortened.push_back({signedLength, whole});
         }
     }
-    // Licence value -> the lengths signed with it, ascending.
-    std::map<std::string, std::vector<std::size_t>> byLicence;
-    for (size_t i = 0; i < states.size(); ++i) {
-        if (states[i].SoftwareVersion >= MinimumSoftwareVersion && !states[i].LicenseText.empty() &&
-            !state.SignatureText.empty()) {
-            byLicence[states[i].LicenseText].push_back(lengths[i]);
+    return shortened;
+}
+
+// All shortened logs with one licence value are signed in one pass over the signed text.
+bool AppendedLinesExplain(std::string_view text) {
+    TLogState whole;
+    std::map<std::string, std::vector<std::size_t>> lengthsByLicence;  // ascending lengths
+    for (const TShortenedLog& log : ShortenedLogs(text, whole)) {
+        if (log.State.SoftwareVersion >= MinimumSoftwareVersion && !log.State.LicenseText.empty()) {
+            lengthsByLicence[log.State.LicenseText].push_back(log.SignedLength);
         }
     }
-    if (byLicence.empty()) {
+    // Signature lines are never taken away: the last one's value is every shortened log's.
+    if (lengthsByLicence.empty() || whole.SignatureText.empty()) {
         return false;
     }
     std::string signedText;
     ForEachSignedPiece(text, [&signedText](std::string_view piece) { signedText += piece; });
-    for (const auto& [licence, prefixes] : byLicence) {
+    for (const auto& [licence, lengths] : lengthsByLicence) {
         TCipher cipher;
         cipher.Setup("", licence);
-        const std::vector<std::string> signatures = cipher.SignPrefixes(signedText, prefixes);
-        if (std::find(signatures.begin(), signatures.end(), state.SignatureText) !=
+        const std::vector<std::string> signatures = cipher.SignPrefixes(signedText, lengths);
+        if (std::find(signatures.begin(), signatures.end(), whole.SignatureText) !=
             signatures.end()) {
             return true;
         }
