@@ -4,7 +4,9 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "app/Errors.h"
 #include "app/LogFile.h"
@@ -130,6 +132,15 @@ TLikelyCause TLogLoader::FindLikelyCauseReadingAgain(TLogTextRuns& runs,
                                                      const std::filesystem::path& path) const {
     struct TTooLarge {};
     std::string text;
+    // A pipe has no size to tell beforehand: it is read until it proves too large.
+    std::error_code noSize;
+    const std::uintmax_t size = std::filesystem::file_size(path, noSize);
+    if (!noSize && size > MaxLikelyCauseBytes) {
+        return TLikelyCause{};
+    }
+    if (!noSize) {
+        text.reserve(static_cast<std::size_t>(size));
+    }
     try {
         runs.ForEachRun([&text](std::string_view run) {
             if (text.size() + run.size() > MaxLikelyCauseBytes) {
