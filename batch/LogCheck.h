@@ -39,6 +39,7 @@ struct TFileReport {
     std::optional<int> Selected;
     std::array<TDirectionReport, DirectionCount> Directions;
     std::optional<std::uintmax_t> Size;  // bytes, when the file could be looked at
+    std::string Sha256;  // of the bytes read, 64 lower-case hex digits; empty when not asked
 };
 
 TFileReport MakeFileReport(const std::filesystem::path& path,

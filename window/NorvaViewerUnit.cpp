@@ -205,31 +205,60 @@ TfmNorvaViewer::~TfmNorvaViewer() = default;
 void TfmNorvaViewer::OpenFolderClick() {
     const QString folder = ChooseLogFolder(LastLogFolder());
     if (!folder.isEmpty()) {
-        OpenLogFolder(folder);
+        OpenLogFolder(PathBytes(folder));
     }
 }
 
-void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
+void TfmNorvaViewer::OpenLogFolder(const std::filesystem::path& folder) {
     if (!LogList_) {
         LogList_ = std::make_unique<TLogListWindow>();
-        LogList_->ShowError = [this](const QString& message) { ShowError(message, {}); };
+        LogList_->setWindowIcon(windowIcon());
         connect(LogList_.get(), &TLogListWindow::LogChosen, this,
                 [this](const std::filesystem::path& path) {
                     RunHandler([this, &path] { LoadLogFile(path); });
                 });
-        // The same keys step in the list window too.
+        // The same keys step in the list window too, and quit there as here.
         const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
                                                          {Qt::CTRL | Qt::Key_PageUp, -1}};
         for (const auto& [key, delta] : steps) {
             auto* step = new QShortcut(QKeySequence(key), LogList_.get());
             connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
         }
-        // Beside the main window, where the screen has room.
-        LogList_->move(frameGeometry().right() + 8, y());
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), LogList_.get());
+        connect(quit, &QShortcut::activated, this, [this] { Ui_->btExit->click(); });
+        PlaceLogList();
     }
     LogList_->OpenFolder(folder);
     LogList_->show();
     LogList_->raise();
+}
+
+// Beside the main window where the screen has room, else over it; always within the
+// screen's available area.
+void TfmNorvaViewer::PlaceLogList() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    const QRect available = shown->availableGeometry();
+    QSize size = LogList_->size().boundedTo(available.size());
+    LogList_->resize(size);
+    const QRect main = frameGeometry();
+    QPoint at(main.right() + 8, main.top());
+    if (at.x() + size.width() > available.right()) {
+        at.setX(main.left() - 8 - size.width());
+    }
+    at.setX(std::clamp(at.x(), available.left(), available.right() - size.width() + 1));
+    at.setY(std::clamp(at.y(), available.top(), available.bottom() - size.height() + 1));
+    LogList_->move(at);
+}
+
+void TfmNorvaViewer::closeEvent(QCloseEvent* event) {
+    // Quitting ends the program: the list goes with the main window.
+    if (LogList_) {
+        LogList_->close();
+    }
+    QWidget::closeEvent(event);
 }
 
 bool TfmNorvaViewer::StepLog(int delta) {
@@ -392,7 +421,7 @@ void TfmNorvaViewer::FormShow() {
     if (!StartFile_.empty() && std::filesystem::is_regular_file(StartFile_, ec)) {
         LoadLogFile(StartFile_);
     } else if (!StartFile_.empty() && std::filesystem::is_directory(StartFile_, ec)) {
-        OpenLogFolder(PathText(StartFile_));
+        OpenLogFolder(StartFile_);
     }
 }
 
@@ -442,7 +471,7 @@ void TfmNorvaViewer::WMDropFiles(const QList<std::filesystem::path>& paths) {
     // A folder opens as a list and leaves the log shown as it is.
     std::error_code ec;
     if (!paths.isEmpty() && std::filesystem::is_directory(paths.first(), ec)) {
-        OpenLogFolder(PathText(paths.first()));
+        OpenLogFolder(paths.first());
         return;
     }
     const TWaitCursor waiting(TWaitCursor::RunPendingEvents);
@@ -667,6 +696,9 @@ void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
     LoadedFile_ = path;
     LoadedPath_ = PathText(path);
     SetFileNameText(LoadedPath_);
+    if (LogList_) {
+        LogList_->FollowShownLog(path);
+    }
 }
 
 // The label stops at 310 pixels: a longer path loses its middle there, so that the file's

@@ -1,5 +1,6 @@
 // The log list of a folder: checked in the background, filtered, sorted, and stepping through
 // it loads each log into the main window as Open would.
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -85,12 +86,70 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
         shown << QFileInfo(loadedName()).fileName();
     }
     EXPECT_EQ(shown, (QStringList{"old-firmware.ktz", "unsigned.ktz", "tampered.ktz",
-                                  "demo-gsmr.ktz", "rotated-22deg.ktz"}));
+                                  "rotated-22deg.ktz", "demo-gsmr.ktz"}));
     EXPECT_FALSE(Window->StepLog(1));  // at the end it stays
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "demo-gsmr.ktz");
+    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    // Quitting from the main window ends the list too.
+    Window->close();
+    EXPECT_FALSE(list.isVisible());
+}
+
+// Copies a sample into `dir` under `name`, as the file system's bytes.
+void CopySample(const QString& sample, const QDir& dir, const QString& name) {
+    ASSERT_TRUE(QFile::copy(SamplePath(sample), dir.filePath(name))) << name.toStdString();
+}
+
+// A second folder opened while the first is still being checked shows only its own logs, and
+// files that come, change and go below the open folder come, change and go in the list; the
+// model stays sound throughout.
+TEST(LogListModelTest, ReopeningAndFolderChangesKeepEachRowToItsOwnFile) {
+    QTemporaryDir many;
+    QTemporaryDir one;
+    for (int i = 0; i < 60; ++i) {
+        CopySample("demo-gsmr.ktz", QDir(many.path()), QStringLiteral("log%1.ktz").arg(i));
+    }
+    CopySample("demo-gsmr.ktz", QDir(one.path()), "B10.ktz");
+    CopySample("unsigned.ktz", QDir(one.path()), "b9.ktz");
+    TLogListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TLogListFilter sorted;
+    sorted.setSourceModel(&model);
+    sorted.sort(TLogListModel::ColName);
+    model.Open(QFile::encodeName(many.path()).toStdString(), 1);
+    model.Open(QFile::encodeName(one.path()).toStdString(), 1);
+    const auto settled = [&](int rows) {
+        return QTest::qWaitFor([&] { return model.Done() && model.rowCount() == rows; }, 10000);
+    };
+    ASSERT_TRUE(settled(2));
+    QTest::qWait(200);  // late results of the first folder would arrive now
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.CheckedCount(), 2);
+    // As a file manager sorts: letter case aside, numbers by value.
+    EXPECT_EQ(sorted.index(0, 0).data().toString(), "b9.ktz");
+
+    const auto outcome = [&](const QString& name) {
+        const int row =
+            model.RowOf(QFile::encodeName(QDir(one.path()).filePath(name)).toStdString());
+        return row < 0 ? QVariant() : model.index(row, 0).data(TLogListModel::OutcomeRole);
+    };
+    CopySample("tampered.ktz", QDir(one.path()), "new.ktz");
+    ASSERT_TRUE(settled(3));
+    EXPECT_EQ(outcome("new.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+    {
+        QFile rewritten(QDir(one.path()).filePath("B10.ktz"));
+        ASSERT_TRUE(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        rewritten.write("no log at all\r\n");
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return outcome("B10.ktz") == static_cast<int>(TCheckOutcome::NotChecked); }, 10000));
+    ASSERT_TRUE(QDir(one.path()).rename("new.ktz", "renamed.ktz"));
+    ASSERT_TRUE(QDir(one.path()).remove("b9.ktz"));
+    ASSERT_TRUE(settled(2));
+    EXPECT_FALSE(outcome("new.ktz").isValid());
+    EXPECT_EQ(outcome("renamed.ktz"), static_cast<int>(TCheckOutcome::NotValid));
 }
 
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
