@@ -21,6 +21,17 @@ QString PathText(const fs::path& path) {
     return QFile::decodeName(QByteArray::fromStdString(path.native()));
 }
 
+// A name holding a line break or another control character stays on its one line: each such
+// character shows as its picture (U+2400 and on).
+QString OneLineName(QString name) {
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20) {
+            c = QChar(0x2400 + c.unicode());
+        }
+    }
+    return name;
+}
+
 // Names sort as a file manager sorts them: letter case aside, numbers by their value. The C
 // locale's collation knows neither, so it stands in for a language that does.
 QCollator NameCollator() {
