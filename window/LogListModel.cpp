@@ -130,8 +130,8 @@ TLogListRow TLogListModel::NewRow(const fs::path& path, uint64_t serial) const {
     TLogListRow row;
     row.Path = path;
     const fs::path below = path.lexically_relative(Folder_);
-    row.Name =
-        below.empty() || below == "." || *below.begin() == ".." ? PathText(path) : PathText(below);
+    const bool inside = !below.empty() && below != "." && *below.begin() != "..";
+    row.Name = OneLineName(PathText(inside ? below : path));
     row.CheckSerial = serial;
     return row;
 }
