@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
@@ -150,6 +152,46 @@ TEST(LogListModelTest, ReopeningAndFolderChangesKeepEachRowToItsOwnFile) {
     ASSERT_TRUE(settled(2));
     EXPECT_FALSE(outcome("new.ktz").isValid());
     EXPECT_EQ(outcome("renamed.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+}
+
+// The text of a PDF as a reader would copy it.
+QString PdfText(const QString& pdf) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The report of what the list shows: written in the background from the list's own results,
+// saying what it covers; a place that cannot take the file is told before anything is drawn.
+TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
+    TLogListWindow& list = OpenSamples();
+    QStringList errors;
+    list.ShowError = [&errors](const QString& message) { errors << message; };
+    list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
+    list.SaveReport();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains("could not be written")) << errors.first().toStdString();
+    EXPECT_FALSE(list.WritingReport());
+
+    QTemporaryDir out;
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
+    list.OutcomeFilter().setCurrentText("All problems");
+    list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
+    QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
+    list.SaveReport();
+    ASSERT_TRUE(list.WritingReport());
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended.first().at(1).toString(), QString());
+    const QString text = PdfText(out.filePath("problems.pdf"));
+    EXPECT_TRUE(text.contains("Covers: 3 of 5 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("In order of: File, descending"));
+    const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
+    const qsizetype tamperedAt = text.indexOf("tampered.ktz");
+    EXPECT_TRUE(unsignedAt >= 0 && tamperedAt > unsignedAt) << text.toStdString();
+    EXPECT_FALSE(text.contains("demo-gsmr.ktz"));
+    EXPECT_TRUE(text.contains("not checked", Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_EQ(errors.size(), 1);
 }
 
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
