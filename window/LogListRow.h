@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QCollatorSortKey>
+#include <QCollator>
 #include <QString>
 #include <cstdint>
 #include <filesystem>
@@ -23,5 +23,16 @@ struct TLogListRow {
     uint64_t CheckSerial = 0;
 };
 
+// A row not checked yet, named by its path below `folder`.
+TLogListRow NewLogListRow(const std::filesystem::path& path, const std::filesystem::path& folder,
+                          uint64_t serial);
+
 // What a check found, as the list keeps it (the texts, not the whole load).
 void TakeCheckResult(TLogListRow& row, const TFileReport& report);
+
+// Names sort as a file manager sorts them: letter case aside, numbers by their value. One
+// collator per thread.
+QCollator NameCollator();
+
+// A path as the list shows it: the file system's bytes decoded.
+QString LogListPathText(const std::filesystem::path& path);
