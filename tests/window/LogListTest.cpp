@@ -53,7 +53,7 @@ TEST_F(LogListTest, EveryLogOfTheFolderGetsItsVerdictVersionAndColour) {
               (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",
                            "unsigned.ktz"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
-              (QStringList{"The signature is OK", "not checked, software version 789 is below 790",
+              (QStringList{"The signature is OK", "Not checked: software version 789 is below 790",
                            "The signature is OK", "The signature is NOT VALID",
                            "The file could not be interpreted"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVersion),
@@ -205,8 +205,8 @@ TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub/loop")));
     TLogListWindow& list = OpenSamples(dir.path());
     EXPECT_EQ(Column(list, TLogListModel::ColName).size(), 3);
-    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(12),
-              "error: Datei");
+    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(21),
+              "Failed to load: Datei");
     const int latin1Row =
         static_cast<int>(Column(list, TLogListModel::ColName)
                              .indexOf(QRegularExpression(QStringLiteral("^K.ln\\.ktz$"))));
