@@ -169,6 +169,10 @@ TExitStatus ExitStatusOf(const TFileReport& report) {
     return ExitStatusOf(OutcomeOf(report));
 }
 
+std::string SameContentText(const std::string& firstName) {
+    return "same content as " + firstName;
+}
+
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {
     for (const TDirectionReport& d : report.Directions) {
         if (d.HasData) {

@@ -80,6 +80,9 @@ enum class TExitStatus : int {
 TExitStatus ExitStatusOf(TCheckOutcome outcome);
 TExitStatus ExitStatusOf(const TFileReport& report);
 
+// "same content as NAME": how every place marks a file whose bytes an earlier one has.
+std::string SameContentText(const std::string& firstName);
+
 // The time of the log's first record with data, if any.
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report);
 

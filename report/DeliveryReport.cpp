@@ -96,10 +96,6 @@ void MarkDuplicates(std::vector<TReportLog>& logs) {
     }
 }
 
-QString SameContentText(const QString& firstName) {
-    return QStringLiteral("same content as %1").arg(firstName);
-}
-
 std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
                                                 const std::vector<TReportLog>& logs,
                                                 const TDeliveryReportOptions& options,
@@ -161,7 +157,9 @@ std::optional<TBatchCounts> CheckAndWriteDeliveryReport(const QString& path,
     const auto goOn = [&] { return !progress || progress(logs.size(), 2 * inputs.size()); };
     const bool checked = RunOver<TBatchInput, TReportLog>(
         inputs, JobsOf(options),
-        [](const TBatchInput& input) { return ReportLogOf(CheckLogFile(input)); },
+        [](const TBatchInput& input) {
+            return ReportLogOf(CheckLogFile(input, TCheckOptions{.Sha256 = true}));
+        },
         [&](TReportLog& log) { logs.push_back(std::move(log)); }, goOn);
     if (!checked) {
         return std::nullopt;

@@ -37,8 +37,6 @@ struct TReportLog {
 TReportLog ReportLogOf(const TFileReport& report);
 // Marks every log whose bytes an earlier one of the list has.
 void MarkDuplicates(std::vector<TReportLog>& logs);
-// "same content as NAME", the words every place uses for a duplicate.
-QString SameContentText(const QString& firstName);
 
 // progress(done, total) on the calling thread; false cancels the report.
 using TReportProgress = std::function<bool(size_t done, size_t total)>;

@@ -43,6 +43,15 @@ QString Utf8(const std::string& text) {
 // Columns of the summary table, as fractions of the width: number, file, verdict, version.
 const std::vector<double> SummaryColumns{0.06, 0.50, 0.34, 0.10};
 
+// The outcome, and for a log whose bytes an earlier one has, which one.
+QString OutcomeWithDuplicate(const TReportLog& log) {
+    if (log.DuplicateOf.isEmpty()) {
+        return log.OutcomeText;
+    }
+    return QStringLiteral("%1 (%2)").arg(
+        log.OutcomeText, QString::fromStdString(SameContentText(log.DuplicateOf.toStdString())));
+}
+
 }  // namespace
 
 TReportPainter::TReportPainter(QPagedPaintDevice& device, QPainter& painter)
@@ -186,10 +195,7 @@ void TReportPainter::DrawSummaryRow(const std::vector<int>& columns, size_t numb
     const auto needed = [&](int c, const QString& text, const QFont& font) {
         return WrappedHeight(text, font, cellBox(c, Height_).width());
     };
-    QString outcome = log.OutcomeText;
-    if (!log.DuplicateOf.isEmpty()) {
-        outcome += QStringLiteral(" (%1)").arg(SameContentText(log.DuplicateOf));
-    }
+    const QString outcome = OutcomeWithDuplicate(log);
     const QString digest = log.Sha256.empty() ? QString() : QString::fromStdString(log.Sha256);
     const int nameHeight =
         needed(1, log.Name, rowFont) + (digest.isEmpty() ? 0 : needed(1, digest, digestFont));
@@ -233,10 +239,7 @@ void TReportPainter::DrawLogPage(const TLogPage& page, const TReportLog& log) {
     Painter_.setPen(Qt::black);
     Y_ = DrawWrapped(QRect(0, 0, textWidth, Height_), log.Name, TextFont(12, true)) + Mm(2);
     const QFont body = TextFont(10);
-    QString outcome = log.OutcomeText;
-    if (!log.DuplicateOf.isEmpty()) {
-        outcome += QStringLiteral(" (%1)").arg(SameContentText(log.DuplicateOf));
-    }
+    const QString outcome = OutcomeWithDuplicate(log);
     const QRect outcomeText(Mm(1), Y_ + Mm(1), textWidth - Mm(2), Height_);
     const int outcomeHeight = WrappedHeight(outcome, body, outcomeText.width());
     Painter_.fillRect(QRect(0, Y_, textWidth, outcomeHeight + Mm(2)),

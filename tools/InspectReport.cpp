@@ -154,7 +154,7 @@ void WriteBatchLine(std::ostream& out, const TFileReport& r,
                     const std::optional<std::filesystem::path>& duplicateOf) {
     out << HumanPathText(r.Path) << ": " << OutcomeText(r);
     if (duplicateOf) {
-        out << " (same content as " << HumanPathText(*duplicateOf) << ')';
+        out << " (" << SameContentText(HumanPathText(*duplicateOf)) << ')';
     }
     out << '\n';
 }

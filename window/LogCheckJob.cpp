@@ -103,7 +103,7 @@ void TLogCheckJob::Check(const std::vector<TBatchInput>& logs, unsigned jobs) {
         },
         [&](size_t& i) {
             TLogCheckResult result{logs[i].Path, Serial_, {}};
-            TakeCheckResult(result.Row, CheckLogFile(logs[i]));
+            TakeCheckResult(result.Row, CheckLogFile(logs[i], TCheckOptions{.Sha256 = true}));
             return result;
         },
         [&](TLogCheckResult& result) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/CellCsv.h"
+#include "app/PathText.h"
 #include "batch/BatchInputs.h"
 #include "drawing/BandImages.h"
 #include "window/FolderWatcher.h"
@@ -321,7 +322,7 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole) {
         if (column == ColName) {
-            return LogListPathText(row.Path);
+            return DisplayPathText(row.Path);
         }
         if (column == ColVerdict) {
             return row.OutcomeText;

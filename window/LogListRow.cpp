@@ -1,7 +1,7 @@
 #include "window/LogListRow.h"
 
-#include <QFile>
 #include <QLocale>
+#include "app/PathText.h"
 
 namespace {
 
@@ -18,17 +18,13 @@ QString OneLineName(QString name) {
 
 }  // namespace
 
-QString LogListPathText(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-}
-
 TLogListRow NewLogListRow(const std::filesystem::path& path, const std::filesystem::path& folder,
                           uint64_t serial) {
     TLogListRow row;
     row.Path = path;
     const std::filesystem::path below = path.lexically_relative(folder);
     const bool inside = !below.empty() && below != "." && *below.begin() != "..";
-    row.Name = OneLineName(LogListPathText(inside ? below : path));
+    row.Name = OneLineName(DisplayPathText(inside ? below : path));
     row.CheckSerial = serial;
     return row;
 }

@@ -33,6 +33,3 @@ void TakeCheckResult(TLogListRow& row, const TFileReport& report);
 // Names sort as a file manager sorts them: letter case aside, numbers by their value. One
 // collator per thread.
 QCollator NameCollator();
-
-// A path as the list shows it: the file system's bytes decoded.
-QString LogListPathText(const std::filesystem::path& path);

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "app/PathText.h"
 #include "window/LogListModel.h"
 #include "window/ReportJob.h"
 
@@ -41,7 +42,7 @@ const std::array<TOutcomeChoice, 7> OutcomeChoices{{
 }};
 
 QString FolderText(const std::filesystem::path& folder) {
-    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(folder.native())));
+    return QDir::toNativeSeparators(DisplayPathText(folder));
 }
 
 }  // namespace
