@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -94,10 +95,17 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // A log opened in the main window becomes the list's current row.
+    Window->ChooseLogFile = [](const QString&) { return SamplePath("tampered.ktz"); };
+    Window->findChild<QPushButton*>("btOpen")->click();
+    EXPECT_EQ(list.Table().currentIndex().siblingAtColumn(0).data().toString(), "tampered.ktz");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    // Quitting from the main window ends the list too.
-    Window->close();
+    // Inside the screen's available area; quitting from the list ends the program.
+    EXPECT_TRUE(list.screen()->availableGeometry().contains(list.frameGeometry()))
+        << list.frameGeometry().x() << "," << list.frameGeometry().width();
+    QTest::keyClick(&list, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(list.isVisible());
+    EXPECT_FALSE(Window->isVisible());
 }
 
 // Copies a sample into `dir` under `name`, as the file system's bytes.
@@ -206,6 +214,13 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
         QCryptographicHash::hash(tampered.readAll(), QCryptographicHash::Sha256).toHex());
     EXPECT_GE(text.count(digest), 4);  // two rows of the summary, two pages
     EXPECT_TRUE(text.contains("The signature is NOT VALID (same content as tampered.ktz)"));
+    // A cancelled report leaves no file.
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("cancelled.pdf"); };
+    list.SaveReport();
+    list.CancelReport();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(ended.last().at(0).toBool());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"problems.pdf"});
     EXPECT_EQ(errors.size(), 1);
 }
 
