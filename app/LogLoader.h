@@ -24,7 +24,8 @@ class TLogLoader {
     TLogLoader(const TLogLoader&) = delete;
     TLogLoader& operator=(const TLogLoader&) = delete;
 
-    void LoadLogFile(const std::filesystem::path& path);
+    // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
+    void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
     void ResetLogState();
     void PlaceDirectionSelectors(int32_t offset, int32_t angle);
 
@@ -42,6 +43,8 @@ class TLogLoader {
     std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
     // For a NOT VALID file, what the search for a harmless change found; empty otherwise.
     const std::optional<TLikelyCause>& LikelyCause() const { return LikelyCause_; }
+    // Whether the last load found no line at all: an empty file, or one that begins with a NUL.
+    bool TextEmpty() const { return TextEmpty_; }
     TReceptionPolarChart& PolarChart() { return PolarChart_; }
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
@@ -62,4 +65,5 @@ class TLogLoader {
     int Selected_ = -1;
     std::optional<TSignatureVerdict> Verdict_;
     std::optional<TLikelyCause> LikelyCause_;
+    bool TextEmpty_ = true;
 };
