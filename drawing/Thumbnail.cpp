@@ -75,8 +75,8 @@ TMarkStyle MarkStyle(TVerdictMark mark) {
         }
         case TVerdictMark::NotInterpretable: {
             // The exclamation mark's stem, and its dot as a short stroke.
-            QPainterPath exclamation = Line({{0.5, 0.36}, {0.5, 0.64}});
-            exclamation.addPath(Line({{0.5, 0.76}, {0.5, 0.78}}));
+            QPainterPath exclamation = Line({{0.5, 0.36}, {0.5, 0.60}});
+            exclamation.addPath(Line({{0.5, 0.75}, {0.5, 0.77}}));
             return {Polygon({{0.5, 0.05}, {0.96, 0.90}, {0.04, 0.90}}),
                     Rgb(250, 200, 0),
                     exclamation,
