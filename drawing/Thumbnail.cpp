@@ -31,6 +31,20 @@ QImage EnlargedByBlocks(const QImage& image, int factor) {
     return enlarged;
 }
 
+// Enlarged by Factor, then, when Smooth, reduced smoothly to the thumbnail's size.
+struct TThumbnailFit {
+    int Factor = 1;
+    bool Smooth = false;
+};
+
+TThumbnailFit FitThumbnail(int chartSide, int size) {
+    const int whole = size / chartSide;
+    if (whole >= 1 && int64_t{whole} * chartSide * 8 >= int64_t{size} * 7) {
+        return {whole, false};
+    }
+    return {std::max(1, (size + chartSide - 1) / chartSide), true};
+}
+
 // Where a mark's shapes are given: a box of side 1, its top-left corner at (0, 0).
 struct TMarkStyle {
     QPainterPath Body;
@@ -118,24 +132,18 @@ void PaintMark(QPainter& painter, TVerdictMark mark, QRectF box) {
 
 }  // namespace
 
-TThumbnailFit FitThumbnail(int chartSide, int size) {
-    const int whole = size / chartSide;
-    if (whole >= 1 && int64_t{whole} * chartSide * 8 >= int64_t{size} * 7) {
-        return {whole, false};
-    }
-    return {std::max(1, (size + chartSide - 1) / chartSide), true};
-}
-
 QImage ThumbnailImage(const QImage& chart, int size, TVerdictMark mark) {
     QImage thumbnail(size, size, QImage::Format_RGB32);
     thumbnail.fill(WhiteColor);
-    const TThumbnailFit fit = FitThumbnail(std::max(chart.width(), chart.height()), size);
-    QImage fitted = EnlargedByBlocks(chart, fit.Factor);
-    if (fit.Smooth) {
-        fitted = fitted.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
     QPainter painter(&thumbnail);
-    painter.drawImage((size - fitted.width()) / 2, (size - fitted.height()) / 2, fitted);
+    if (!chart.isNull()) {
+        const TThumbnailFit fit = FitThumbnail(std::max(chart.width(), chart.height()), size);
+        QImage fitted = EnlargedByBlocks(chart, fit.Factor);
+        if (fit.Smooth) {
+            fitted = fitted.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        }
+        painter.drawImage((size - fitted.width()) / 2, (size - fitted.height()) / 2, fitted);
+    }
     const int side = size / 3;
     const int corner = size - size / 32 - side;
     PaintMark(painter, mark, QRectF(corner, corner, side, side));

@@ -11,16 +11,9 @@ enum class TVerdictMark {
     NotChecked,        // grey diamond with a bar
 };
 
-// How a chart of `chartSide` pixels is fitted to a thumbnail of `size`: enlarged by
-// `Factor`, each pixel a square block, and then, when `Smooth`, reduced smoothly to the whole
-// `size`; otherwise centred on white. A whole enlargement is kept when it fills at least
-// seven eighths of the thumbnail: blocks keep the chart's one-pixel lines sharp.
-struct TThumbnailFit {
-    int Factor = 1;
-    bool Smooth = false;
-};
-TThumbnailFit FitThumbnail(int chartSide, int size);
-
-// A square image of `size` pixels: `chart` fitted as FitThumbnail says, on white, and `mark`
-// in its bottom-right corner, a third of `size` wide.
+// A square image of `size` pixels: `chart` on white, and `mark` in its bottom-right corner, a
+// third of `size` wide. The chart is enlarged by a whole number, each pixel a square block,
+// when that fills at least seven eighths of `size` (blocks keep its one-pixel lines sharp),
+// and centred; otherwise it is enlarged by the next whole number and reduced smoothly to fill
+// `size`.
 QImage ThumbnailImage(const QImage& chart, int size, TVerdictMark mark);
