@@ -119,10 +119,10 @@ std::optional<TArguments> ParseArguments(int argc, char** argv) {
     return arguments;
 }
 
-// A file that holds none of the lines a log is made of is some other file with a log's name.
+// Every log the device writes names its software version; a file without one is some other
+// file with a log's name, as the log list and norva-inspect say too.
 bool LooksLikeLog(const TLogState& state) {
-    return !state.LicenseText.empty() || !state.SignatureText.empty() ||
-           state.SoftwareVersion != 0 || state.FirstRecordLine >= 0;
+    return state.SoftwareVersion != 0;
 }
 
 TVerdictMark MarkOf(TCheckOutcome outcome) {
