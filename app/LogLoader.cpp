@@ -47,7 +47,7 @@ TLogLoader::TLogLoader(ILogView& view) : View_(view) {
     PolarChart_.SetSlots(Slots_);
 }
 
-void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
+void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
     ResetLogState();
     // A view that keeps the text gets the file's one buffer. For any other the file is read
     // in pieces, and signed while its header is scanned: no buffer of the file's size is
@@ -56,7 +56,8 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     std::optional<TLogTextRuns> runs;
     std::optional<TRunningSignature> signing;
     if (View_.KeepsFileContent()) {
-        text = ReadLogText(path);
+        text = ReadLogText(path, fileBytes);
+        TextEmpty_ = text.Bytes().empty();
         View_.SetFileContent(text);
     } else {
         runs.emplace(path);
@@ -67,7 +68,12 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     if (runs) {
         signing.emplace();
         const auto sign = [&](std::string_view piece) { signing->Add(piece, State_.LicenseText); };
-        runs->ForEachRun([&](std::string_view run) { ScanAndSignRun(run, scan, sign); });
+        runs->ForEachRun(
+            [&](std::string_view run) {
+                TextEmpty_ = false;
+                ScanAndSignRun(run, scan, sign);
+            },
+            fileBytes);
     } else {
         scan.Scan(text.Bytes());
     }
@@ -154,6 +160,7 @@ void TLogLoader::ResetLogState() {
     // A file that is never checked (version below 790, or a load that fails) must not
     // appear beside the previous file's verdict.
     Verdict_.reset();
+    TextEmpty_ = true;
     View_.SetFileContentColor(std::nullopt);
     View_.SetCheckResult("...");
 }

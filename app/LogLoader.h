@@ -23,7 +23,8 @@ class TLogLoader {
     TLogLoader(const TLogLoader&) = delete;
     TLogLoader& operator=(const TLogLoader&) = delete;
 
-    void LoadLogFile(const std::filesystem::path& path);
+    // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
+    void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
     void ResetLogState();
     void PlaceDirectionSelectors(int32_t offset, int32_t angle);
 
@@ -39,6 +40,8 @@ class TLogLoader {
     int SelectedDirection() const { return Selected_; }
     // The verdict shown for the current file; empty when none was computed for it.
     std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
+    // Whether the last load found no line at all: an empty file, or one that begins with a NUL.
+    bool TextEmpty() const { return TextEmpty_; }
     TReceptionPolarChart& PolarChart() { return PolarChart_; }
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
@@ -56,4 +59,5 @@ class TLogLoader {
     TNeighborBarChart NeighborChart_;
     int Selected_ = -1;
     std::optional<TSignatureVerdict> Verdict_;
+    bool TextEmpty_ = true;
 };

@@ -29,6 +29,9 @@
 #include "app/CellCsv.h"
 #include "app/Errors.h"
 #include "app/LogLoader.h"
+#include "app/Outcome.h"
+#include "app/PathText.h"
+#include "batch/LogCheck.h"
 #include "charts/MonitorGraphics.h"
 #include "drawing/ChartImage.h"
 #include "drawing/ImageFile.h"
@@ -105,37 +108,12 @@ QList<std::filesystem::path> DroppedFiles(const QMimeData& data) {
 }
 
 QString PathText(const std::filesystem::path& path) {
-    return DisplayFileName(QByteArray::fromStdString(path.native()));
+    return DisplayPathText(path);
 }
 
 std::filesystem::path PathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
-
-// What lay behind a file that could not be read, in the system's words where it has them.
-QString OpenFailureReason(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        return QString::fromStdString(ec.message()) + QLatin1Char('.');
-    }
-    if (std::filesystem::is_directory(status)) {
-        return QStringLiteral("It is a folder, not a file.");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        return QStringLiteral("It is not a regular file.");
-    }
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return QString::fromStdString(std::error_code(errno, std::generic_category()).message()) +
-               QLatin1Char('.');
-    }
-    ::close(descriptor);
-    return QStringLiteral("It could not be read to its end.");
-}
-
-const QString OverflowReason = QStringLiteral(
-    "The bearings of the OFFSET and ANGLE lines lie outside the range of 32-bit numbers.");
 
 // A save dialog that ignores its default suffix still gets the file type the user chose.
 QString WithSuffix(const QString& path, const QString& suffix) {
@@ -205,31 +183,60 @@ TfmNorvaViewer::~TfmNorvaViewer() = default;
 void TfmNorvaViewer::OpenFolderClick() {
     const QString folder = ChooseLogFolder(LastLogFolder());
     if (!folder.isEmpty()) {
-        OpenLogFolder(folder);
+        OpenLogFolder(PathBytes(folder));
     }
 }
 
-void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
+void TfmNorvaViewer::OpenLogFolder(const std::filesystem::path& folder) {
     if (!LogList_) {
         LogList_ = std::make_unique<TLogListWindow>();
-        LogList_->ShowError = [this](const QString& message) { ShowError(message, {}); };
+        LogList_->setWindowIcon(windowIcon());
         connect(LogList_.get(), &TLogListWindow::LogChosen, this,
                 [this](const std::filesystem::path& path) {
                     RunHandler([this, &path] { LoadLogFile(path); });
                 });
-        // The same keys step in the list window too.
+        // The same keys step in the list window too, and quit there as here.
         const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
                                                          {Qt::CTRL | Qt::Key_PageUp, -1}};
         for (const auto& [key, delta] : steps) {
             auto* step = new QShortcut(QKeySequence(key), LogList_.get());
             connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
         }
-        // Beside the main window, where the screen has room.
-        LogList_->move(frameGeometry().right() + 8, y());
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), LogList_.get());
+        connect(quit, &QShortcut::activated, this, [this] { Ui_->btExit->click(); });
+        PlaceLogList();
     }
     LogList_->OpenFolder(folder);
     LogList_->show();
     LogList_->raise();
+}
+
+// Beside the main window where the screen has room, else over it; always within the
+// screen's available area.
+void TfmNorvaViewer::PlaceLogList() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    const QRect available = shown->availableGeometry();
+    QSize size = LogList_->size().boundedTo(available.size());
+    LogList_->resize(size);
+    const QRect main = frameGeometry();
+    QPoint at(main.right() + 8, main.top());
+    if (at.x() + size.width() > available.right()) {
+        at.setX(main.left() - 8 - size.width());
+    }
+    at.setX(std::clamp(at.x(), available.left(), available.right() - size.width() + 1));
+    at.setY(std::clamp(at.y(), available.top(), available.bottom() - size.height() + 1));
+    LogList_->move(at);
+}
+
+void TfmNorvaViewer::closeEvent(QCloseEvent* event) {
+    // Quitting ends the program: the list goes with the main window.
+    if (LogList_) {
+        LogList_->close();
+    }
+    QWidget::closeEvent(event);
 }
 
 bool TfmNorvaViewer::StepLog(int delta) {
@@ -392,7 +399,7 @@ void TfmNorvaViewer::FormShow() {
     if (!StartFile_.empty() && std::filesystem::is_regular_file(StartFile_, ec)) {
         LoadLogFile(StartFile_);
     } else if (!StartFile_.empty() && std::filesystem::is_directory(StartFile_, ec)) {
-        OpenLogFolder(PathText(StartFile_));
+        OpenLogFolder(StartFile_);
     }
 }
 
@@ -442,7 +449,7 @@ void TfmNorvaViewer::WMDropFiles(const QList<std::filesystem::path>& paths) {
     // A folder opens as a list and leaves the log shown as it is.
     std::error_code ec;
     if (!paths.isEmpty() && std::filesystem::is_directory(paths.first(), ec)) {
-        OpenLogFolder(PathText(paths.first()));
+        OpenLogFolder(paths.first());
         return;
     }
     const TWaitCursor waiting(TWaitCursor::RunPendingEvents);
@@ -472,12 +479,12 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     try {
         Loader_->LoadLogFile(path);
     } catch (const EFOpenError&) {
-        ErrorReason_ = OpenFailureReason(path);
+        ErrorReason_ = QString::fromStdString(OpenFailureReason(path));
         // The text box still shows the earlier file (or nothing): so does the name label.
         SetFileNameText(LoadedPath_.isEmpty() ? QStringLiteral("...") : LoadedPath_);
         throw;
     } catch (const EIntOverflow&) {
-        ErrorReason_ = OverflowReason;
+        ErrorReason_ = QString::fromUtf8(OverflowReason.data(), std::ssize(OverflowReason));
         throw;
     }
     LoadedStamp_ = stamp;
@@ -500,17 +507,9 @@ void TfmNorvaViewer::ShowWhyNotChecked() {
     if (Loader_->Verdict() || state.SoftwareVersion >= MinimumSoftwareVersion) {
         return;
     }
-    QString why;
-    if (Ui_->mmFileContent->LineCount() == 0) {
-        why = QStringLiteral("Not checked: the file is empty");
-    } else if (state.SoftwareVersion == 0) {
-        why = QStringLiteral("Not checked: no software version, not a NORVA-G log");
-    } else {
-        why = QStringLiteral("Not checked: software version %1 is below %2")
-                  .arg(state.SoftwareVersion)
-                  .arg(MinimumSoftwareVersion);
-    }
-    SetAutoSizedText(*Ui_->lbCheckResult, why);
+    const std::string why = WhyNotCheckedText(state, Ui_->mmFileContent->LineCount() == 0);
+    SetAutoSizedText(*Ui_->lbCheckResult,
+                     QStringLiteral("Not checked: ") + QString::fromStdString(why));
 }
 
 // Changes come in bursts while a log is written; the reload waits until the file has been
@@ -633,9 +632,12 @@ void TfmNorvaViewer::ExportCellsCsv() {
         return;
     }
     const QString path = WithSuffix(chosen, QStringLiteral("csv"));
+    // The digest names the bytes shown; a file changed since its load has other bytes.
+    const std::string digest =
+        FileStamp(LoadedFile_) == LoadedStamp_ ? FileSha256(LoadedFile_) : std::string();
     const std::string csv =
-        CellCsvHeader() +
-        CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(), Loader_->Verdict());
+        CellCsvHeader() + CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(),
+                                      Loader_->Verdict(), digest);
     WriteChosenFile(path, [&csv](QSaveFile& file) {
         return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
                static_cast<qint64>(csv.size());
@@ -667,6 +669,9 @@ void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
     LoadedFile_ = path;
     LoadedPath_ = PathText(path);
     SetFileNameText(LoadedPath_);
+    if (LogList_) {
+        LogList_->FollowShownLog(path);
+    }
 }
 
 // The label stops at 310 pixels: a longer path loses its middle there, so that the file's

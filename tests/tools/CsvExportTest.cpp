@@ -3,6 +3,7 @@
 
 #include "tests/tools/InspectRun.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,15 +52,18 @@ TEST(CsvExportTest, ServingCellAndNeighboursWithALevelMakeRows) {
     // A record without a valid identity gives no rows at all.
     file.write("03;20240514102231;U;1;0;0;0;26210;2G\r\n");
     file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString digest =
+        "," + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 
     const TRun run = Inspect({"--csv", path});
     const QString quoted = "\"" + QString(path).replace("\"", "\"\"") + "\"";
     const QString verdict = "The file could not be interpreted";
     const QStringList want = {
-        "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict",
-        quoted + ",0,2024-05-14T10:22:31,0,967,-52,DE-10,4711,1004,21,0,7,G," + verdict,
-        quoted + ",0,2024-05-14T10:22:31,2,98,-99,DE-02,45603,,12,,5,," + verdict,
-        quoted + ",0,2024-05-14T10:22:31,8,973,-86,DE-10,4712,1766,20,-17,-3,E," + verdict,
+        "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict,sha256",
+        quoted + ",0,2024-05-14T10:22:31,0,967,-52,DE-10,4711,1004,21,0,7,G," + verdict + digest,
+        quoted + ",0,2024-05-14T10:22:31,2,98,-99,DE-02,45603,,12,,5,," + verdict + digest,
+        quoted + ",0,2024-05-14T10:22:31,8,973,-86,DE-10,4712,1766,20,-17,-3,E," + verdict + digest,
     };
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(QString::fromUtf8(run.out), want.join("\r\n") + "\r\n");
@@ -93,9 +97,10 @@ TEST(CsvExportTest, DemoRowsAgreeWithTheCellLines) {
     std::map<std::pair<int, int>, QStringList> byCell;
     for (const QString& row : rows) {
         const QStringList fields = row.split(',');
-        ASSERT_EQ(fields.size(), 14) << row.toStdString();
+        ASSERT_EQ(fields.size(), 15) << row.toStdString();
         EXPECT_EQ(fields[0], Data("demo-gsmr.ktz"));
         EXPECT_EQ(fields[13], "The signature is OK");
+        EXPECT_EQ(fields[14], expected["sha256"].toString());
         byCell[{fields[1].toInt(), fields[3].toInt()}] = fields;
     }
     for (const QJsonValue& value : expected["directions"].toArray()) {

@@ -1,9 +1,12 @@
 // The log list of a folder: checked in the background, filtered, sorted, and stepping through
 // it loads each log into the main window as Open would.
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
@@ -50,7 +53,7 @@ TEST_F(LogListTest, EveryLogOfTheFolderGetsItsVerdictVersionAndColour) {
               (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",
                            "unsigned.ktz"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
-              (QStringList{"The signature is OK", "not checked, software version 789 is below 790",
+              (QStringList{"The signature is OK", "Not checked: software version 789 is below 790",
                            "The signature is OK", "The signature is NOT VALID",
                            "The file could not be interpreted"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVersion),
@@ -85,12 +88,110 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
         shown << QFileInfo(loadedName()).fileName();
     }
     EXPECT_EQ(shown, (QStringList{"old-firmware.ktz", "unsigned.ktz", "tampered.ktz",
-                                  "demo-gsmr.ktz", "rotated-22deg.ktz"}));
+                                  "rotated-22deg.ktz", "demo-gsmr.ktz"}));
     EXPECT_FALSE(Window->StepLog(1));  // at the end it stays
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "demo-gsmr.ktz");
+    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    // Quitting from the main window ends the list too.
+    Window->close();
+    EXPECT_FALSE(list.isVisible());
+}
+
+// Copies a sample into `dir` under `name`, as the file system's bytes.
+void CopySample(const QString& sample, const QDir& dir, const QString& name) {
+    ASSERT_TRUE(QFile::copy(SamplePath(sample), dir.filePath(name))) << name.toStdString();
+}
+
+// A second folder opened while the first is still being checked shows only its own logs, and
+// files that come, change and go below the open folder come, change and go in the list; the
+// model stays sound throughout.
+TEST(LogListModelTest, ReopeningAndFolderChangesKeepEachRowToItsOwnFile) {
+    QTemporaryDir many;
+    QTemporaryDir one;
+    for (int i = 0; i < 60; ++i) {
+        CopySample("demo-gsmr.ktz", QDir(many.path()), QStringLiteral("log%1.ktz").arg(i));
+    }
+    CopySample("demo-gsmr.ktz", QDir(one.path()), "B10.ktz");
+    CopySample("unsigned.ktz", QDir(one.path()), "b9.ktz");
+    TLogListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TLogListFilter sorted;
+    sorted.setSourceModel(&model);
+    sorted.sort(TLogListModel::ColName);
+    model.Open(QFile::encodeName(many.path()).toStdString(), 1);
+    model.Open(QFile::encodeName(one.path()).toStdString(), 1);
+    const auto settled = [&](int rows) {
+        return QTest::qWaitFor([&] { return model.Done() && model.rowCount() == rows; }, 10000);
+    };
+    ASSERT_TRUE(settled(2));
+    QTest::qWait(200);  // late results of the first folder would arrive now
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.CheckedCount(), 2);
+    // As a file manager sorts: letter case aside, numbers by value.
+    EXPECT_EQ(sorted.index(0, 0).data().toString(), "b9.ktz");
+
+    const auto outcome = [&](const QString& name) {
+        const int row =
+            model.RowOf(QFile::encodeName(QDir(one.path()).filePath(name)).toStdString());
+        return row < 0 ? QVariant() : model.index(row, 0).data(TLogListModel::OutcomeRole);
+    };
+    CopySample("tampered.ktz", QDir(one.path()), "new.ktz");
+    ASSERT_TRUE(settled(3));
+    EXPECT_EQ(outcome("new.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+    {
+        QFile rewritten(QDir(one.path()).filePath("B10.ktz"));
+        ASSERT_TRUE(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        rewritten.write("no log at all\r\n");
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return outcome("B10.ktz") == static_cast<int>(TCheckOutcome::NotChecked); }, 10000));
+    ASSERT_TRUE(QDir(one.path()).rename("new.ktz", "renamed.ktz"));
+    ASSERT_TRUE(QDir(one.path()).remove("b9.ktz"));
+    ASSERT_TRUE(settled(2));
+    EXPECT_FALSE(outcome("new.ktz").isValid());
+    EXPECT_EQ(outcome("renamed.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+}
+
+// The text of a PDF as a reader would copy it.
+QString PdfText(const QString& pdf) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The report of what the list shows: written in the background from the list's own results,
+// saying what it covers; a place that cannot take the file is told before anything is drawn.
+TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
+    TLogListWindow& list = OpenSamples();
+    QStringList errors;
+    list.ShowError = [&errors](const QString& message) { errors << message; };
+    list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
+    list.SaveReport();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains("could not be written")) << errors.first().toStdString();
+    EXPECT_FALSE(list.WritingReport());
+
+    QTemporaryDir out;
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
+    list.OutcomeFilter().setCurrentText("All problems");
+    list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
+    QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
+    list.SaveReport();
+    ASSERT_TRUE(list.WritingReport());
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended.first().at(1).toString(), QString());
+    const QString text = PdfText(out.filePath("problems.pdf"));
+    EXPECT_TRUE(text.contains("Covers: 3 of 5 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("In order of: File, descending"));
+    const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
+    const qsizetype tamperedAt = text.indexOf("tampered.ktz");
+    EXPECT_TRUE(unsignedAt >= 0 && tamperedAt > unsignedAt) << text.toStdString();
+    EXPECT_FALSE(text.contains("demo-gsmr.ktz"));
+    EXPECT_TRUE(text.contains("not checked", Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_EQ(errors.size(), 1);
 }
 
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
@@ -104,8 +205,8 @@ TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub/loop")));
     TLogListWindow& list = OpenSamples(dir.path());
     EXPECT_EQ(Column(list, TLogListModel::ColName).size(), 3);
-    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(12),
-              "error: Datei");
+    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(21),
+              "Failed to load: Datei");
     const int latin1Row =
         static_cast<int>(Column(list, TLogListModel::ColName)
                              .indexOf(QRegularExpression(QStringLiteral("^K.ln\\.ktz$"))));
