@@ -180,7 +180,17 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
         CopySample(sample, QDir(logs.path()), sample);
     }
     CopySample("tampered.ktz", QDir(logs.path()), "tampered-copy.ktz");
+    {
+        // A signed log an editor gave a byte-order mark: NOT VALID, explained.
+        QFile demo(SamplePath("demo-gsmr.ktz"));
+        QFile marked(QDir(logs.path()).filePath("marked.ktz"));
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && marked.open(QIODevice::WriteOnly));
+        marked.write("\xEF\xBB\xBF" + demo.readAll());
+    }
     TLogListWindow& list = OpenSamples(logs.path());
+    list.OutcomeFilter().setCurrentText("NOT VALID, harmless change");
+    EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
+              QStringList{"The signature is NOT VALID \u2014 byte-order mark added"});
     QStringList errors;
     list.ShowError = [&errors](const QString& message) { errors << message; };
     list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
@@ -193,14 +203,15 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
     list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
     list.OutcomeFilter().setCurrentText("All problems");
     list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
-    EXPECT_EQ(list.CountLabel().text(), "4 of 6 logs shown, 6 checked");
+    EXPECT_EQ(list.CountLabel().text(), "5 of 7 logs shown, 7 checked");
     QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
     list.SaveReport();
     ASSERT_TRUE(list.WritingReport());
     ASSERT_TRUE(ended.wait(60000));
     EXPECT_EQ(ended.first().at(1).toString(), QString());
     const QString text = PdfText(out.filePath("problems.pdf")).simplified();
-    EXPECT_TRUE(text.contains("Covers: 4 of 6 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Covers: 5 of 7 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Likely cause: a byte-order mark was added before its"));
     EXPECT_TRUE(text.contains("In order of: File, descending"));
     const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
     const qsizetype tamperedAt = text.indexOf("tampered.ktz");
