@@ -49,6 +49,9 @@ void TBatchInputSource::EnterFolder(const fs::path& folder) {
         return a.filename().native() < b.filename().native();
     });
     Folders_.push_back(std::move(frame));
+    if (FolderEntered) {
+        FolderEntered(folder);
+    }
 }
 
 std::optional<TBatchInput> TBatchInputSource::NextFromFolders() {

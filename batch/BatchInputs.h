@@ -38,6 +38,9 @@ class TBatchInputSource {
     // How many paths nextPath has given so far.
     size_t PathsGiven() const { return PathsGiven_; }
 
+    // Told of every folder as the walk enters it (e.g. to watch it).
+    std::function<void(const std::filesystem::path& folder)> FolderEntered;
+
   private:
     struct TFolderFrame {
         std::vector<std::filesystem::path> Entries;

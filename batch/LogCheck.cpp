@@ -70,6 +70,7 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
     report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
     report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
     report.Verdict = loader.Verdict();
+    report.LikelyCause = loader.LikelyCause();
     if (loader.SelectedDirection() >= 0) {
         report.Selected = loader.SelectedDirection();
     }
@@ -167,6 +168,21 @@ TExitStatus ExitStatusOf(TCheckOutcome outcome) {
 
 TExitStatus ExitStatusOf(const TFileReport& report) {
     return ExitStatusOf(OutcomeOf(report));
+}
+
+std::string SameContentText(const std::string& firstName) {
+    return "same content as " + firstName;
+}
+
+bool HasHarmlessCause(const TFileReport& report) {
+    return report.LikelyCause && report.LikelyCause->Found();
+}
+
+std::string OutcomeTextWithCause(const TFileReport& report) {
+    if (!HasHarmlessCause(report)) {
+        return OutcomeText(report);
+    }
+    return OutcomeText(report) + " \u2014 " + LikelyCauseSummary(report.LikelyCause->Changes);
 }
 
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {

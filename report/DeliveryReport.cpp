@@ -1,6 +1,7 @@
 #include "report/DeliveryReport.h"
 
 #include <QFile>
+#include <QHash>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -15,31 +16,24 @@
 
 namespace {
 
-TSummaryEntry SummaryEntryOf(const TFileReport& report) {
-    TSummaryEntry entry;
-    entry.Name = QString::fromStdString(report.File);
-    entry.Outcome = OutcomeOf(report);
-    entry.OutcomeText = QString::fromStdString(OutcomeText(report));
-    if (!report.Error) {
-        entry.SoftwareVersion = report.State.SoftwareVersion;
-    }
-    return entry;
+unsigned JobsOf(const TDeliveryReportOptions& options) {
+    return options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Runs `work` over every input in input order on the threads, handing each result to
-// `deliver`; false when progress asked to stop.
-template <typename Result>
-bool RunOver(const std::vector<TBatchInput>& inputs, unsigned jobs,
-             const std::function<Result(const TBatchInput&)>& work,
+// Runs `work` over every item in order on the threads, handing each result to `deliver`;
+// false when `goOn` asked to stop.
+template <typename Item, typename Result>
+bool RunOver(const std::vector<Item>& items, unsigned jobs,
+             const std::function<Result(const Item&)>& work,
              const std::function<void(Result&)>& deliver, const std::function<bool()>& goOn) {
     std::atomic<bool> stop{false};
     size_t next = 0;
     RunInOrder<size_t, Result>(
         jobs, ReorderWindow(jobs),
         [&]() -> std::optional<size_t> {
-            return next < inputs.size() ? std::optional(next++) : std::nullopt;
+            return next < items.size() ? std::optional(next++) : std::nullopt;
         },
-        [&](size_t& i) { return work(inputs[i]); },
+        [&](size_t& i) { return work(items[i]); },
         [&](Result& result) {
             deliver(result);
             if (!goOn()) {
@@ -60,34 +54,63 @@ bool RunOver(const std::vector<TBatchInput>& inputs, unsigned jobs,
         QStringLiteral("The file %1 could not be written: %2").arg(path, why).toStdString());
 }
 
+void SetUpPages(QPdfWriter& writer, const TDeliveryReportOptions& options) {
+    writer.setResolution(ReportDotsPerInch);
+    // A4 in whole points, as the PDF states it, with half-inch margins: every length of the
+    // page is then a whole number of dots at the report's resolution.
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QSize(595, 842), QStringLiteral("A4"), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF(36, 36, 36, 36), QPageLayout::Point));
+    writer.setTitle(QStringLiteral("NORVA-G delivery report"));
+    writer.setCreator(options.CheckedBy);
+}
+
 }  // namespace
 
+TReportLog ReportLogOf(const TFileReport& report) {
+    TReportLog log;
+    log.Path = report.Path;
+    log.Name = QString::fromStdString(report.File);
+    log.Outcome = OutcomeOf(report);
+    log.OutcomeText = QString::fromStdString(OutcomeTextWithCause(report));
+    if (report.LikelyCause) {
+        log.LikelyCause = QString::fromStdString(LikelyCauseText(*report.LikelyCause));
+    }
+    log.HeaderRead = !report.Error && report.State.SoftwareVersion != 0;
+    if (log.HeaderRead) {
+        log.SoftwareVersion = report.State.SoftwareVersion;
+    }
+    log.Sha256 = report.Sha256;
+    return log;
+}
+
+void MarkDuplicates(std::vector<TReportLog>& logs) {
+    QHash<QByteArray, QString> first;
+    for (TReportLog& log : logs) {
+        if (log.Sha256.empty()) {
+            continue;
+        }
+        const QByteArray digest = QByteArray::fromStdString(log.Sha256);
+        if (const auto found = first.constFind(digest); found != first.constEnd()) {
+            log.DuplicateOf = *found;
+        } else {
+            first.insert(digest, log.Name);
+        }
+    }
+}
+
 std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
-                                                const std::vector<TBatchInput>& inputs,
+                                                const std::vector<TReportLog>& logs,
                                                 const TDeliveryReportOptions& options,
                                                 const TReportProgress& progress) {
     if (!BandImagesLoaded()) {
         LoadBandImages();
     }
-    const unsigned jobs =
-        options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    const size_t total = 2 * inputs.size();
     size_t done = 0;
-    const auto goOn = [&] { return !progress || progress(done, total); };
-
-    std::vector<TSummaryEntry> entries;
-    entries.reserve(inputs.size());
+    const auto goOn = [&] { return !progress || progress(done, logs.size()); };
     TBatchCounts counts;
-    const bool summarised = RunOver<TFileReport>(
-        inputs, jobs, [](const TBatchInput& input) { return CheckLogFile(input); },
-        [&](TFileReport& report) {
-            counts.Add(report);
-            entries.push_back(SummaryEntryOf(report));
-            ++done;
-        },
-        goOn);
-    if (!summarised) {
-        return std::nullopt;
+    for (const TReportLog& log : logs) {
+        counts.Add(log.Outcome);
     }
 
     QSaveFile file(path);
@@ -95,15 +118,7 @@ std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
         WriteFailed(path, file.errorString());
     }
     QPdfWriter writer(&file);
-    writer.setResolution(ReportDotsPerInch);
-    // A4 in whole points, as the PDF states it, with half-inch margins: every length of the
-    // page is then a whole number of dots at the report's resolution.
-    writer.setPageLayout(QPageLayout(QPageSize(QSize(595, 842), QStringLiteral("A4"),
-                                               QPageSize::ExactMatch),
-                                     QPageLayout::Portrait, QMarginsF(36, 36, 36, 36),
-                                     QPageLayout::Point));
-    writer.setTitle(QStringLiteral("NORVA-G delivery report"));
-    writer.setCreator(options.CheckedBy);
+    SetUpPages(writer, options);
     QPainter painter;
     if (!painter.begin(&writer)) {
         WriteFailed(path, QStringLiteral("the PDF could not be started"));
@@ -112,14 +127,16 @@ std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
     painter.setRenderHint(QPainter::LosslessImageRendering);
     painter.setRenderHint(QPainter::Antialiasing);
     TReportPainter pages(writer, painter);
-    pages.DrawSummary({options.Source, options.CheckedBy,
+    pages.DrawSummary({options.Source, options.Coverage, options.Order, options.CheckedBy,
                        options.When.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t"))},
-                      counts, entries);
-    entries = {};
-    const bool paged = RunOver<TLogPage>(
-        inputs, jobs, [](const TBatchInput& input) { return CheckLogPage(input); },
+                      counts, logs);
+    const bool paged = RunOver<TReportLog, TLogPage>(
+        logs, JobsOf(options),
+        [](const TReportLog& log) {
+            return CheckLogPage({log.Path, std::nullopt});
+        },
         [&](TLogPage& page) {
-            pages.DrawLogPage(page);
+            pages.DrawLogPage(page, logs[done]);
             ++done;
         },
         goOn);
@@ -132,4 +149,27 @@ std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
         WriteFailed(path, file.errorString());
     }
     return counts;
+}
+
+std::optional<TBatchCounts> CheckAndWriteDeliveryReport(const QString& path,
+                                                        const std::vector<TBatchInput>& inputs,
+                                                        const TDeliveryReportOptions& options,
+                                                        const TReportProgress& progress) {
+    std::vector<TReportLog> logs;
+    logs.reserve(inputs.size());
+    const auto goOn = [&] { return !progress || progress(logs.size(), 2 * inputs.size()); };
+    const bool checked = RunOver<TBatchInput, TReportLog>(
+        inputs, JobsOf(options),
+        [](const TBatchInput& input) {
+            return ReportLogOf(CheckLogFile(input, TCheckOptions{.Sha256 = true}));
+        },
+        [&](TReportLog& log) { logs.push_back(std::move(log)); }, goOn);
+    if (!checked) {
+        return std::nullopt;
+    }
+    MarkDuplicates(logs);
+    const size_t first = logs.size();
+    return WriteDeliveryReport(path, logs, options, [&](size_t done, size_t) {
+        return !progress || progress(first + done, 2 * inputs.size());
+    });
 }

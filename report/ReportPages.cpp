@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
+#include <cmath>
 
 #include "app/CellCsv.h"
 #include "app/LogLoader.h"
@@ -39,7 +41,16 @@ QString Utf8(const std::string& text) {
 }
 
 // Columns of the summary table, as fractions of the width: number, file, verdict, version.
-const std::vector<double> SummaryColumns{0.07, 0.50, 0.33, 0.10};
+const std::vector<double> SummaryColumns{0.06, 0.50, 0.34, 0.10};
+
+// The outcome, and for a log whose bytes an earlier one has, which one.
+QString OutcomeWithDuplicate(const TReportLog& log) {
+    if (log.DuplicateOf.isEmpty()) {
+        return log.OutcomeText;
+    }
+    return QStringLiteral("%1 (%2)").arg(
+        log.OutcomeText, QString::fromStdString(SameContentText(log.DuplicateOf.toStdString())));
+}
 
 }  // namespace
 
@@ -62,14 +73,13 @@ void TReportPainter::Ensure(int height) {
     Fresh_ = false;
 }
 
+// A line of text, wrapped onto further lines when it is longer than the page is wide.
 int TReportPainter::TextLine(const QString& text, const QFont& font, int x) {
-    Painter_.setFont(font);
-    const QFontMetrics metrics(font, &Device_);
-    const int height = metrics.height();
+    const QRect box(x, 0, Width_ - x, Height_);
+    const int height = WrappedHeight(text, font, box.width());
     Ensure(height);
     Painter_.setPen(Qt::black);
-    Painter_.drawText(QRect(x, Y_, Width_ - x, height), Qt::AlignLeft | Qt::AlignVCenter,
-                      metrics.elidedText(text, Qt::ElideMiddle, Width_ - x));
+    DrawWrapped(box.translated(0, Y_), text, font);
     Y_ += height;
     return height;
 }
@@ -91,13 +101,54 @@ void TReportPainter::DrawTableHeader(const std::vector<int>& columns) {
     Painter_.drawLine(0, Y_, Width_, Y_);
 }
 
+namespace {
+
+// Lines broken between words, and inside a word only where it is wider than the box: a
+// verdict or a name is never cut.
+QTextLayout& LaidOut(QTextLayout& layout, int width) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return layout;
+}
+
+}  // namespace
+
+int TReportPainter::WrappedHeight(const QString& text, const QFont& font, int width) const {
+    QTextLayout layout(text, font, &Device_);
+    return static_cast<int>(std::ceil(LaidOut(layout, width).boundingRect().height()));
+}
+
+// Returns the height the text took.
+int TReportPainter::DrawWrapped(const QRect& box, const QString& text, const QFont& font) {
+    QTextLayout layout(text, font, &Device_);
+    LaidOut(layout, box.width());
+    Painter_.setPen(Qt::black);
+    layout.draw(&Painter_, box.topLeft());
+    return static_cast<int>(std::ceil(layout.boundingRect().height()));
+}
+
 void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCounts& counts,
-                                 const std::vector<TSummaryEntry>& entries) {
+                                 const std::vector<TReportLog>& logs) {
     NewPage();
     TextLine(QStringLiteral("NORVA-G delivery report"), TextFont(18, true));
     Y_ += Mm(2);
     TextLine(QStringLiteral("Checked: %1 by %2").arg(header.When, header.CheckedBy), TextFont(10));
     TextLine(QStringLiteral("Logs of: %1").arg(header.Source), TextFont(10));
+    if (!header.Coverage.isEmpty()) {
+        TextLine(QStringLiteral("Covers: %1").arg(header.Coverage), TextFont(10));
+    }
+    if (!header.Order.isEmpty()) {
+        TextLine(QStringLiteral("In order of: %1").arg(header.Order), TextFont(10));
+    }
     Y_ += Mm(3);
     const std::array<std::pair<TCheckOutcome, size_t>, 5> tally{
         {{TCheckOutcome::Ok, counts.Ok},
@@ -125,35 +176,52 @@ void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCount
         columns.push_back(columns.back() + static_cast<int>(fraction * Width_));
     }
     columns.back() = Width_;
-    const QFont rowFont = TextFont(8);
-    const QFontMetrics metrics(rowFont, &Device_);
-    const int rowHeight = metrics.height() + Mm(1);
-    Ensure(rowHeight * 3);
+    Ensure(QFontMetrics(TextFont(8), &Device_).height() * 4);
     DrawTableHeader(columns);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (Y_ + rowHeight > Height_) {
-            NewPage();
-            Fresh_ = false;
-            DrawTableHeader(columns);
-        }
-        const TSummaryEntry& entry = entries[i];
-        Painter_.fillRect(QRect(columns[2], Y_, columns[3] - columns[2], rowHeight),
-                          QColor(OutcomeColor(entry.Outcome)));
-        Painter_.setFont(rowFont);
-        Painter_.setPen(Qt::black);
-        const QStringList cells{
-            QString::number(i + 1), entry.Name, entry.OutcomeText,
-            entry.SoftwareVersion ? QString::number(*entry.SoftwareVersion) : QString()};
-        for (int c = 0; c < 4; ++c) {
-            const int width = columns[c + 1] - columns[c] - Mm(2);
-            Painter_.drawText(QRect(columns[c] + Mm(1), Y_, width, rowHeight),
-                              Qt::AlignLeft | Qt::AlignVCenter,
-                              metrics.elidedText(cells[c], Qt::ElideMiddle, width));
-        }
-        Y_ += rowHeight;
-        Painter_.setPen(QColor(192, 192, 192));
-        Painter_.drawLine(0, Y_, Width_, Y_);
+    for (size_t i = 0; i < logs.size(); ++i) {
+        DrawSummaryRow(columns, i + 1, logs[i]);
     }
+}
+
+// A row of the summary table: the name with the digest of its bytes below it, the outcome
+// (wrapped, in its colour) and the version; as high as its longest cell.
+void TReportPainter::DrawSummaryRow(const std::vector<int>& columns, size_t number,
+                                    const TReportLog& log) {
+    const QFont rowFont = TextFont(8);
+    const QFont digestFont = FixedFont(5.5);
+    const auto cellBox = [&](int c, int height) {
+        return QRect(columns[c] + Mm(1), 0, columns[c + 1] - columns[c] - Mm(2), height);
+    };
+    const auto needed = [&](int c, const QString& text, const QFont& font) {
+        return WrappedHeight(text, font, cellBox(c, Height_).width());
+    };
+    const QString outcome = OutcomeWithDuplicate(log);
+    const QString digest = log.Sha256.empty() ? QString() : QString::fromStdString(log.Sha256);
+    const int nameHeight =
+        needed(1, log.Name, rowFont) + (digest.isEmpty() ? 0 : needed(1, digest, digestFont));
+    const int height = std::max(nameHeight, needed(2, outcome, rowFont)) + Mm(1);
+    if (Y_ + height > Height_) {
+        NewPage();
+        Fresh_ = false;
+        DrawTableHeader(columns);
+    }
+    const int top = Y_ + Mm(0.5);
+    Painter_.fillRect(QRect(columns[2], Y_, columns[3] - columns[2], height),
+                      QColor(OutcomeColor(log.Outcome)));
+    Painter_.setPen(Qt::black);
+    DrawWrapped(cellBox(0, height).translated(0, top), QString::number(number), rowFont);
+    const int nameTaken = DrawWrapped(cellBox(1, height).translated(0, top), log.Name, rowFont);
+    if (!digest.isEmpty()) {
+        DrawWrapped(cellBox(1, height).translated(0, top + nameTaken), digest, digestFont);
+    }
+    DrawWrapped(cellBox(2, height).translated(0, top), outcome, rowFont);
+    if (log.SoftwareVersion) {
+        DrawWrapped(cellBox(3, height).translated(0, top), QString::number(*log.SoftwareVersion),
+                    rowFont);
+    }
+    Y_ += height;
+    Painter_.setPen(QColor(192, 192, 192));
+    Painter_.drawLine(0, Y_, Width_, Y_);
 }
 
 void TReportPainter::DrawChart(const QImage& image, int scale, QPoint at) {
@@ -163,37 +231,43 @@ void TReportPainter::DrawChart(const QImage& image, int scale, QPoint at) {
         at, image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
-void TReportPainter::DrawLogPage(const TLogPage& page) {
+void TReportPainter::DrawLogPage(const TLogPage& page, const TReportLog& log) {
     const TFileReport& r = page.Report;
-    const TCheckOutcome outcome = OutcomeOf(r);
     NewPage();
     const int polarSize = page.Polar.isNull() ? 0 : page.Polar.width() * PolarScale;
     const int textWidth = Width_ - polarSize - Mm(5);
-    const QFont title = TextFont(12, true);
-    Painter_.setFont(title);
     Painter_.setPen(Qt::black);
-    const QRect titleBox(0, 0, textWidth, Mm(14));
-    Painter_.drawText(
-        titleBox, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere,
-        QFontMetrics(title, &Device_).elidedText(Utf8(r.File), Qt::ElideMiddle, textWidth * 2));
-    Y_ = Mm(15);
+    Y_ = DrawWrapped(QRect(0, 0, textWidth, Height_), log.Name, TextFont(12, true)) + Mm(2);
     const QFont body = TextFont(10);
-    const int lineHeight = QFontMetrics(body, &Device_).height();
-    const QRect verdictBox(0, Y_, textWidth, lineHeight + Mm(2));
-    Painter_.fillRect(verdictBox, QColor(OutcomeColor(outcome)));
-    Painter_.setFont(body);
-    Painter_.drawText(verdictBox.adjusted(Mm(1), 0, -Mm(1), 0), Qt::AlignLeft | Qt::AlignVCenter,
-                      Utf8(OutcomeText(r)));
-    Y_ += verdictBox.height() + Mm(2);
-    const QStringList facts{
-        QStringLiteral("Software version: %1").arg(r.State.SoftwareVersion),
-        QStringLiteral("Offset: %1\u00b0   Angle: %2\u00b0").arg(r.State.Offset).arg(r.State.Angle),
-        QStringLiteral("Licence: %1").arg(Utf8(r.State.LicenseText)),
-    };
+    const QString outcome = OutcomeWithDuplicate(log);
+    const QRect outcomeText(Mm(1), Y_ + Mm(1), textWidth - Mm(2), Height_);
+    const int outcomeHeight = WrappedHeight(outcome, body, outcomeText.width());
+    Painter_.fillRect(QRect(0, Y_, textWidth, outcomeHeight + Mm(2)),
+                      QColor(OutcomeColor(log.Outcome)));
+    DrawWrapped(outcomeText, outcome, body);
+    Y_ += outcomeHeight + Mm(3);
+    if (!log.LikelyCause.isEmpty()) {
+        Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_), log.LikelyCause, body) + Mm(1);
+    }
+    Y_ += Mm(1);
+    if (!log.Sha256.empty()) {
+        Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_),
+                          QStringLiteral("SHA-256: %1").arg(QString::fromStdString(log.Sha256)),
+                          FixedFont(7));
+        Y_ += Mm(1);
+    }
+    // Only what was read from the file: a failed load, an empty file or one without a
+    // software version has no header values to show.
+    QStringList facts;
+    if (log.HeaderRead) {
+        facts << QStringLiteral("Software version: %1").arg(r.State.SoftwareVersion)
+              << QStringLiteral("Offset: %1\u00b0   Angle: %2\u00b0")
+                     .arg(r.State.Offset)
+                     .arg(r.State.Angle)
+              << QStringLiteral("Licence: %1").arg(Utf8(r.State.LicenseText));
+    }
     for (const QString& fact : facts) {
-        Painter_.drawText(QRect(0, Y_, textWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(body, &Device_).elidedText(fact, Qt::ElideRight, textWidth));
-        Y_ += lineHeight;
+        Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_), fact, body);
     }
     Fresh_ = false;
     if (!page.Polar.isNull()) {

@@ -7,17 +7,10 @@
 #include <vector>
 
 #include "batch/LogCheck.h"
+#include "report/DeliveryReport.h"
 
 class QPagedPaintDevice;
 class QPainter;
-
-// A log's line in the summary table.
-struct TSummaryEntry {
-    QString Name;
-    TCheckOutcome Outcome = TCheckOutcome::Error;
-    QString OutcomeText;
-    std::optional<int32_t> SoftwareVersion;
-};
 
 // What a log's page shows: its check and the charts as the window draws them.
 struct TLogPage {
@@ -28,6 +21,8 @@ struct TLogPage {
 
 struct TSummaryHeader {
     QString Source;
+    QString Coverage;
+    QString Order;
     QString CheckedBy;
     QString When;
 };
@@ -46,8 +41,9 @@ class TReportPainter {
     TReportPainter(QPagedPaintDevice& device, QPainter& painter);
 
     void DrawSummary(const TSummaryHeader& header, const TBatchCounts& counts,
-                     const std::vector<TSummaryEntry>& entries);
-    void DrawLogPage(const TLogPage& page);
+                     const std::vector<TReportLog>& logs);
+    // The page of `log`, its charts and values from `page`, a fresh load of the same file.
+    void DrawLogPage(const TLogPage& page, const TReportLog& log);
 
   private:
     void NewPage();
@@ -55,6 +51,9 @@ class TReportPainter {
     int LineHeight() const;
     int TextLine(const QString& text, const QFont& font, int x = 0);
     void DrawTableHeader(const std::vector<int>& columns);
+    void DrawSummaryRow(const std::vector<int>& columns, size_t number, const TReportLog& log);
+    int WrappedHeight(const QString& text, const QFont& font, int width) const;
+    int DrawWrapped(const QRect& box, const QString& text, const QFont& font);
     void DrawChart(const QImage& image, int scale, QPoint at);
 
     QPagedPaintDevice& Device_;

@@ -16,7 +16,7 @@
 struct TInspectImages {
     // Writes the chart's image; false (after saying why) when it cannot be written.
     std::function<bool(const TChartCanvas& chart, const QString& path)> SaveChartPng;
-    // As WriteDeliveryReport.
+    // As CheckAndWriteDeliveryReport.
     std::function<std::optional<TBatchCounts>(
         const QString& path, const std::vector<TBatchInput>& inputs,
         const TDeliveryReportOptions& options, const TReportProgress& progress)>

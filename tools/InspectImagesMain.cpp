@@ -55,6 +55,6 @@ int main(int argc, char** argv) {
         std::cerr << "norva-inspect: " << e.what() << '\n';
         return 3;
     }
-    const TInspectImages images{SaveChartPng, WriteDeliveryReport};
+    const TInspectImages images{SaveChartPng, CheckAndWriteDeliveryReport};
     return RunInspect(argc, argv, &images);
 }

@@ -1,6 +1,5 @@
 #include "window/LogListWindow.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -11,35 +10,43 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <exception>
+#include <array>
 
-#include "report/DeliveryReport.h"
+#include "app/PathText.h"
 #include "window/LogListModel.h"
+#include "window/ReportJob.h"
 
 namespace {
 
 struct TOutcomeChoice {
     const char* Text;
-    std::optional<TCheckOutcome> Outcome;
+    const char* Covers;  // as a report's summary says it
+    TLogListFilter::TOutcomeChoice Filter;
 };
 
-const std::array<TOutcomeChoice, 6> OutcomeChoices{{
-    {"All logs", std::nullopt},
-    {"Only OK", TCheckOutcome::Ok},
-    {"Only NOT VALID", TCheckOutcome::NotValid},
-    {"Only not interpretable", TCheckOutcome::NotInterpretable},
-    {"Only not checked", TCheckOutcome::NotChecked},
-    {"Only failed to load", TCheckOutcome::Error},
+const std::array<TOutcomeChoice, 8> OutcomeChoices{{
+    {"All logs", "", {}},
+    {"All problems", "all but OK", {std::nullopt, true}},
+    {"Only OK", "only OK", {TCheckOutcome::Ok, false}},
+    {"Only NOT VALID", "only NOT VALID", {TCheckOutcome::NotValid, false}},
+    {"NOT VALID, harmless change",
+     "NOT VALID, explained by a harmless change",
+     {std::nullopt, false, true}},
+    {"Only not interpretable", "only not interpretable", {TCheckOutcome::NotInterpretable, false}},
+    {"Only not checked", "only not checked", {TCheckOutcome::NotChecked, false}},
+    {"Only failed to load", "only failed to load", {TCheckOutcome::Error, false}},
 }};
+
+QString FolderText(const std::filesystem::path& folder) {
+    return QDir::toNativeSeparators(DisplayPathText(folder));
+}
 
 }  // namespace
 
@@ -57,7 +64,10 @@ TLogListWindow::TLogListWindow(QWidget* parent)
       OutcomeCombo_(new QComboBox(this)),
       Progress_(new QProgressBar(this)),
       Count_(new QLabel(this)),
-      SaveReport_(new QPushButton(QStringLiteral("Save &report\u2026"), this)) {
+      SaveReport_(new QPushButton(QStringLiteral("Save &report\u2026"), this)),
+      ReportProgress_(new QProgressBar(this)),
+      CancelReport_(new QPushButton(QStringLiteral("&Cancel report"), this)),
+      ReportStatus_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Log list"));
     resize(760, 520);
     Filter_->setSourceModel(Model_);
@@ -67,16 +77,28 @@ TLogListWindow::TLogListWindow(QWidget* parent)
     Table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table_->setSelectionMode(QAbstractItemView::SingleSelection);
     Table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One line per row, the names elided in the middle so that the file's own name stays in
+    // view, and no sideways scrolling that would hide them.
+    Table_->setWordWrap(false);
+    Table_->setTextElideMode(Qt::ElideMiddle);
+    Table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     Table_->verticalHeader()->hide();
+    Table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Table_->verticalHeader()->setDefaultSectionSize(Table_->fontMetrics().height() + 6);
+    Table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     Table_->horizontalHeader()->setSectionResizeMode(TLogListModel::ColName, QHeaderView::Stretch);
-    Table_->horizontalHeader()->setSectionResizeMode(TLogListModel::ColVerdict,
-                                                     QHeaderView::ResizeToContents);
+    Table_->horizontalHeader()->setStretchLastSection(false);
+    FitColumns();
     NameEdit_->setPlaceholderText(QStringLiteral("Filter by name"));
     NameEdit_->setClearButtonEnabled(true);
     for (const TOutcomeChoice& choice : OutcomeChoices) {
         OutcomeCombo_->addItem(QString::fromLatin1(choice.Text));
     }
     Progress_->setTextVisible(false);
+    ReportProgress_->setTextVisible(false);
+    ReportProgress_->hide();
+    CancelReport_->hide();
 
     auto* filters = new QHBoxLayout;
     auto* nameLabel = new QLabel(QStringLiteral("&Name:"), this);
@@ -91,10 +113,15 @@ TLogListWindow::TLogListWindow(QWidget* parent)
     status->addWidget(Progress_, 1);
     status->addWidget(Count_);
     status->addWidget(SaveReport_);
+    auto* report = new QHBoxLayout;
+    report->addWidget(ReportStatus_, 1);
+    report->addWidget(ReportProgress_, 1);
+    report->addWidget(CancelReport_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(Table_, 1);
     layout->addLayout(status);
+    layout->addLayout(report);
     layout->addWidget(new QLabel(LogListStepKeysText(), this));
 
     connect(NameEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -102,7 +129,9 @@ TLogListWindow::TLogListWindow(QWidget* parent)
     });
     connect(OutcomeCombo_, &QComboBox::currentIndexChanged, this,
             &TLogListWindow::ApplyOutcomeFilter);
-    connect(Model_, &TLogListModel::ProgressChanged, this, &TLogListWindow::ShowProgress);
+    connect(Model_, &TLogListModel::ProgressChanged, this, [this] { ShowProgress(); });
+    connect(Model_, &TLogListModel::CheckFailed, this,
+            [this](const QString& message) { ShowError(message); });
     connect(Table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { ChooseRow(current); });
     connect(Table_, &QAbstractItemView::activated, this,
@@ -116,6 +145,7 @@ TLogListWindow::TLogListWindow(QWidget* parent)
         }
     });
     connect(SaveReport_, &QPushButton::clicked, this, &TLogListWindow::SaveReport);
+    connect(CancelReport_, &QPushButton::clicked, this, &TLogListWindow::CancelReport);
 
     ChooseReportFile = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Save report"), suggested,
@@ -126,23 +156,49 @@ TLogListWindow::TLogListWindow(QWidget* parent)
     };
 }
 
-TLogListWindow::~TLogListWindow() {
-    Model_->Stop();
+TLogListWindow::~TLogListWindow() = default;
+
+// Verdict, Version, First record and Size take what their usual contents need; the name gets
+// the rest. Longer texts of a rare outcome are elided, and whole in the tooltip.
+void TLogListWindow::FitColumns() {
+    const QFontMetrics metrics = Table_->fontMetrics();
+    const int padding = 3 * metrics.averageCharWidth();
+    const auto fit = [&](int column, const QStringList& samples) {
+        const QString title =
+            Model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        int width =
+            Table_->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 2 * padding;
+        for (const QString& sample : samples) {
+            width = std::max(width, metrics.horizontalAdvance(sample) + padding);
+        }
+        Table_->horizontalHeader()->resizeSection(column, width);
+    };
+    fit(TLogListModel::ColVerdict, {QStringLiteral("The file could not be interpreted"),
+                                    QStringLiteral("The signature is NOT VALID")});
+    fit(TLogListModel::ColVersion, {QStringLiteral("99999")});
+    fit(TLogListModel::ColFirstRecord, {QStringLiteral("2024-05-14 10:22:31")});
+    fit(TLogListModel::ColSize, {QStringLiteral("1023.99 MiB")});
 }
 
-void TLogListWindow::OpenFolder(const QString& folder, unsigned jobs) {
-    setWindowTitle(QStringLiteral("Log list \u2013 %1").arg(QDir::toNativeSeparators(folder)));
+void TLogListWindow::OpenFolder(const std::filesystem::path& folder, unsigned jobs) {
+    setWindowTitle(QStringLiteral("Log list \u2013 %1").arg(FolderText(folder)));
     Model_->Open(folder, jobs);
-    ShowProgress(0, 0);
+    ShowProgress();
 }
 
 void TLogListWindow::closeEvent(QCloseEvent* event) {
     Model_->Stop();
+    CancelReport();
     QWidget::closeEvent(event);
 }
 
+void TLogListWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FitColumns();
+}
+
 void TLogListWindow::ChooseRow(const QModelIndex& index) {
-    if (!index.isValid() || Refiltering_) {
+    if (!index.isValid() || Refiltering_ || Following_) {
         return;
     }
     const TLogListRow& row = Model_->Row(Filter_->mapToSource(index).row());
@@ -168,22 +224,50 @@ bool TLogListWindow::Step(int delta) {
     return true;
 }
 
-void TLogListWindow::ShowProgress(int checked, int total) {
-    Progress_->setRange(0, std::max(total, 1));
-    Progress_->setValue(Model_->Done() ? std::max(total, 1) : checked);
-    if (!Model_->Listed()) {
-        Count_->setText(QStringLiteral("listing\u2026"));
-    } else if (Model_->Done()) {
-        Count_->setText(QStringLiteral("%1 logs checked").arg(total));
-    } else {
-        Count_->setText(QStringLiteral("checked %1 of %2").arg(checked).arg(total));
+void TLogListWindow::FollowShownLog(const std::filesystem::path& path) {
+    const int row = Model_->RowOf(path);
+    if (row < 0) {
+        return;
     }
+    const QModelIndex shown = Filter_->mapFromSource(Model_->index(row, TLogListModel::ColName));
+    if (!shown.isValid() || shown.row() == Table_->currentIndex().row()) {
+        return;
+    }
+    Following_ = true;
+    Table_->setCurrentIndex(shown);
+    Table_->scrollTo(shown);
+    Following_ = false;
+}
+
+QString TLogListWindow::CountText() const {
+    if (!Model_->Listed()) {
+        return QStringLiteral("listing\u2026");
+    }
+    const int total = Model_->rowCount();
+    const int checked = Model_->CheckedCount();
+    if (Filter_->Filtering()) {
+        return QStringLiteral("%1 of %2 logs shown, %3 checked")
+            .arg(Filter_->rowCount())
+            .arg(total)
+            .arg(checked);
+    }
+    if (checked == total) {
+        return QStringLiteral("%1 logs checked").arg(total);
+    }
+    return QStringLiteral("checked %1 of %2").arg(checked).arg(total);
+}
+
+void TLogListWindow::ShowProgress() {
+    const int total = Model_->rowCount();
+    Progress_->setRange(0, std::max(total, 1));
+    Progress_->setValue(Model_->Done() ? std::max(total, 1) : Model_->CheckedCount());
+    Count_->setText(CountText());
 }
 
 void TLogListWindow::ApplyOutcomeFilter(int comboIndex) {
     if (comboIndex >= 0 && comboIndex < static_cast<int>(OutcomeChoices.size())) {
         Refilter([this, comboIndex] {
-            Filter_->SetOutcomeFilter(OutcomeChoices[static_cast<size_t>(comboIndex)].Outcome);
+            Filter_->SetOutcomeFilter(OutcomeChoices[static_cast<size_t>(comboIndex)].Filter);
         });
     }
 }
@@ -202,19 +286,50 @@ void TLogListWindow::Refilter(const std::function<void()>& change) {
         Table_->selectionModel()->clear();
     }
     Refiltering_ = false;
+    ShowProgress();
+}
+
+QString TLogListWindow::CoverageText() const {
+    if (!Filter_->Filtering()) {
+        return {};
+    }
+    QStringList what;
+    const int choice = OutcomeCombo_->currentIndex();
+    if (choice > 0 && choice < static_cast<int>(OutcomeChoices.size())) {
+        what << QString::fromLatin1(OutcomeChoices[static_cast<size_t>(choice)].Covers);
+    }
+    if (!NameEdit_->text().isEmpty()) {
+        what << QStringLiteral("names containing \u201c%1\u201d").arg(NameEdit_->text());
+    }
+    return QStringLiteral("%1 of %2 logs: %3")
+        .arg(Filter_->rowCount())
+        .arg(Model_->rowCount())
+        .arg(what.join(QStringLiteral(", ")));
+}
+
+QString TLogListWindow::OrderText() const {
+    const QHeaderView& header = *Table_->horizontalHeader();
+    const int column = header.sortIndicatorSection();
+    if (column < 0 || column >= TLogListModel::ColumnCount) {
+        return QStringLiteral("as listed");
+    }
+    return QStringLiteral("%1, %2").arg(
+        Model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+        header.sortIndicatorOrder() == Qt::AscendingOrder ? QStringLiteral("ascending")
+                                                          : QStringLiteral("descending"));
 }
 
 void TLogListWindow::SaveReport() {
-    // The logs as the list shows them: in its order, through its filters.
-    std::vector<TBatchInput> inputs;
-    for (int row = 0; row < Filter_->rowCount(); ++row) {
-        const QModelIndex source = Filter_->mapToSource(Filter_->index(row, 0));
-        inputs.push_back({Model_->Row(source.row()).Path, std::nullopt});
-    }
-    if (inputs.empty()) {
+    if (Report_ || Filter_->rowCount() == 0) {
         return;
     }
-    const QString folder = Model_->Folder();
+    if (!Model_->Done()) {
+        ShowError(
+            QStringLiteral("The logs are still being checked: the report can be saved "
+                           "once every log of the list has its result."));
+        return;
+    }
+    const QString folder = FolderText(Model_->Folder());
     QString path = ChooseReportFile(
         QDir(folder).filePath(QDir(folder).dirName() + QStringLiteral("-report.pdf")));
     if (path.isEmpty()) {
@@ -224,22 +339,77 @@ void TLogListWindow::SaveReport() {
     if (QFileInfo(path).suffix().isEmpty()) {
         path += QStringLiteral(".pdf");
     }
-    QProgressDialog progress(QStringLiteral("Writing the report\u2026"), QStringLiteral("Cancel"),
-                             0, static_cast<int>(2 * inputs.size()), this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    if (const QString problem = ReportFileProblem(path); !problem.isEmpty()) {
+        ShowError(problem);
+        return;
+    }
+    StartReport(path);
+}
+
+// The logs as the list shows them, in its order, through its filters, with the outcomes the
+// list found: the report checks nothing again.
+void TLogListWindow::StartReport(const QString& path) {
+    std::vector<TReportLog> logs;
+    logs.reserve(static_cast<size_t>(Filter_->rowCount()));
+    for (int row = 0; row < Filter_->rowCount(); ++row) {
+        const TLogListRow& shown = Model_->Row(Filter_->mapToSource(Filter_->index(row, 0)).row());
+        TReportLog log;
+        log.Path = shown.Path;
+        log.Name = shown.Name;
+        log.Outcome = shown.Outcome.value_or(TCheckOutcome::Error);
+        log.OutcomeText = shown.OutcomeText;
+        log.SoftwareVersion = shown.SoftwareVersion;
+        log.HeaderRead = shown.SoftwareVersion.value_or(0) != 0;
+        log.Sha256 = shown.Sha256;
+        log.LikelyCause = shown.LikelyCause;
+        logs.push_back(std::move(log));
+    }
+    MarkDuplicates(logs);
     TDeliveryReportOptions options;
-    options.Source = QDir::toNativeSeparators(folder);
+    options.Source = FolderText(Model_->Folder());
+    options.Coverage = CoverageText();
+    options.Order = OrderText();
     options.CheckedBy =
         QStringLiteral("NorvaViewer %1").arg(QCoreApplication::applicationVersion());
     options.When = QDateTime::currentDateTime();
-    try {
-        WriteDeliveryReport(path, inputs, options, [&progress](size_t done, size_t) {
-            progress.setValue(static_cast<int>(done));
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    } catch (const std::exception& error) {
-        ShowError(QString::fromUtf8(error.what()));
+    Report_ = new TReportJob(path, std::move(logs), options, this);
+    connect(Report_, &TReportJob::Progress, this, [this](int done, int total) {
+        ReportProgress_->setRange(0, std::max(total, 1));
+        ReportProgress_->setValue(done);
+    });
+    connect(Report_, &TReportJob::Ended, this, &TLogListWindow::ReportFinished);
+    ReportStatus_->setText(QStringLiteral("Writing %1\u2026").arg(QFileInfo(path).fileName()));
+    ReportProgress_->setValue(0);
+    ReportProgress_->show();
+    CancelReport_->show();
+    SaveReport_->setEnabled(false);
+}
+
+void TLogListWindow::CancelReport() {
+    if (Report_) {
+        Report_->Cancel();
+        ReportStatus_->setText(QStringLiteral("Cancelling the report\u2026"));
     }
+}
+
+void TLogListWindow::ReportFinished(bool cancelled, const QString& error) {
+    const QString path = Report_ ? Report_->Path() : QString();
+    // Its thread has ended (it told so last); the job goes once this signal has returned.
+    if (Report_) {
+        Report_->deleteLater();
+        Report_ = nullptr;
+    }
+    ReportProgress_->hide();
+    CancelReport_->hide();
+    SaveReport_->setEnabled(true);
+    if (!error.isEmpty()) {
+        ReportStatus_->setText(QStringLiteral("The report was not written."));
+        ShowError(error);
+    } else if (cancelled) {
+        ReportStatus_->setText(QStringLiteral("The report was cancelled; no file was written."));
+    } else {
+        ReportStatus_->setText(
+            QStringLiteral("Report saved: %1").arg(QDir::toNativeSeparators(path)));
+    }
+    emit ReportEnded(cancelled, error);
 }

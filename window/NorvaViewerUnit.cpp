@@ -183,31 +183,60 @@ TfmNorvaViewer::~TfmNorvaViewer() = default;
 void TfmNorvaViewer::OpenFolderClick() {
     const QString folder = ChooseLogFolder(LastLogFolder());
     if (!folder.isEmpty()) {
-        OpenLogFolder(folder);
+        OpenLogFolder(PathBytes(folder));
     }
 }
 
-void TfmNorvaViewer::OpenLogFolder(const QString& folder) {
+void TfmNorvaViewer::OpenLogFolder(const std::filesystem::path& folder) {
     if (!LogList_) {
         LogList_ = std::make_unique<TLogListWindow>();
-        LogList_->ShowError = [this](const QString& message) { ShowError(message, {}); };
+        LogList_->setWindowIcon(windowIcon());
         connect(LogList_.get(), &TLogListWindow::LogChosen, this,
                 [this](const std::filesystem::path& path) {
                     RunHandler([this, &path] { LoadLogFile(path); });
                 });
-        // The same keys step in the list window too.
+        // The same keys step in the list window too, and quit there as here.
         const std::pair<QKeyCombination, int> steps[] = {{Qt::CTRL | Qt::Key_PageDown, 1},
                                                          {Qt::CTRL | Qt::Key_PageUp, -1}};
         for (const auto& [key, delta] : steps) {
             auto* step = new QShortcut(QKeySequence(key), LogList_.get());
             connect(step, &QShortcut::activated, this, [this, delta] { StepLog(delta); });
         }
-        // Beside the main window, where the screen has room.
-        LogList_->move(frameGeometry().right() + 8, y());
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), LogList_.get());
+        connect(quit, &QShortcut::activated, this, [this] { Ui_->btExit->click(); });
+        PlaceLogList();
     }
     LogList_->OpenFolder(folder);
     LogList_->show();
     LogList_->raise();
+}
+
+// Beside the main window where the screen has room, else over it; always within the
+// screen's available area.
+void TfmNorvaViewer::PlaceLogList() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    const QRect available = shown->availableGeometry();
+    QSize size = LogList_->size().boundedTo(available.size());
+    LogList_->resize(size);
+    const QRect main = frameGeometry();
+    QPoint at(main.right() + 8, main.top());
+    if (at.x() + size.width() > available.right()) {
+        at.setX(main.left() - 8 - size.width());
+    }
+    at.setX(std::clamp(at.x(), available.left(), available.right() - size.width() + 1));
+    at.setY(std::clamp(at.y(), available.top(), available.bottom() - size.height() + 1));
+    LogList_->move(at);
+}
+
+void TfmNorvaViewer::closeEvent(QCloseEvent* event) {
+    // Quitting ends the program: the list goes with the main window.
+    if (LogList_) {
+        LogList_->close();
+    }
+    QWidget::closeEvent(event);
 }
 
 bool TfmNorvaViewer::StepLog(int delta) {
@@ -370,7 +399,7 @@ void TfmNorvaViewer::FormShow() {
     if (!StartFile_.empty() && std::filesystem::is_regular_file(StartFile_, ec)) {
         LoadLogFile(StartFile_);
     } else if (!StartFile_.empty() && std::filesystem::is_directory(StartFile_, ec)) {
-        OpenLogFolder(PathText(StartFile_));
+        OpenLogFolder(StartFile_);
     }
 }
 
@@ -420,7 +449,7 @@ void TfmNorvaViewer::WMDropFiles(const QList<std::filesystem::path>& paths) {
     // A folder opens as a list and leaves the log shown as it is.
     std::error_code ec;
     if (!paths.isEmpty() && std::filesystem::is_directory(paths.first(), ec)) {
-        OpenLogFolder(PathText(paths.first()));
+        OpenLogFolder(paths.first());
         return;
     }
     const TWaitCursor waiting(TWaitCursor::RunPendingEvents);
@@ -460,6 +489,10 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     }
     LoadedStamp_ = stamp;
     ShowWhyNotChecked();
+    const std::optional<TLikelyCause>& cause = Loader_->LikelyCause();
+    if (cause && cause->Found()) {
+        ShowLikelyCause(QString::fromStdString(LikelyCauseText(*cause)));
+    }
     WatchLoadedFile();
 }
 
@@ -468,8 +501,16 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
 void TfmNorvaViewer::ShowLoadingFileName(const std::filesystem::path& path) {
     SetFileNameText(PathText(path));
     SetCheckResult("...");
+    ShowLikelyCause({});
     Ui_->lbLogfileName->repaint();
     Ui_->lbCheckResult->repaint();
+}
+
+// Below the text box, and as the verdict's tooltip: the harmless change that explains a NOT
+// VALID verdict, which stays NOT VALID. Empty for every other file.
+void TfmNorvaViewer::ShowLikelyCause(const QString& text) {
+    Ui_->lbLikelyCause->setText(text);
+    Ui_->lbCheckResult->setToolTip(text);
 }
 
 // The loader leaves the verdict label alone for a file it does not check.
@@ -608,7 +649,10 @@ void TfmNorvaViewer::ExportCellsCsv() {
         FileStamp(LoadedFile_) == LoadedStamp_ ? FileSha256(LoadedFile_) : std::string();
     const std::string csv =
         CellCsvHeader() + CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(),
-                                      Loader_->Verdict(), digest);
+                                      Loader_->Verdict(), digest,
+                                      Loader_->LikelyCause()
+                                          ? LikelyCauseCodes(Loader_->LikelyCause()->Changes)
+                                          : std::string());
     WriteChosenFile(path, [&csv](QSaveFile& file) {
         return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
                static_cast<qint64>(csv.size());
@@ -640,6 +684,9 @@ void TfmNorvaViewer::SetFileName(const std::filesystem::path& path) {
     LoadedFile_ = path;
     LoadedPath_ = PathText(path);
     SetFileNameText(LoadedPath_);
+    if (LogList_) {
+        LogList_->FollowShownLog(path);
+    }
 }
 
 // The label stops at 310 pixels: a longer path loses its middle there, so that the file's

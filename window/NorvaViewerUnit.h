@@ -58,7 +58,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void OpenFolderClick();
 
     // The log list of a folder, beside this window; a second folder replaces the first.
-    void OpenLogFolder(const QString& folder);
+    void OpenLogFolder(const std::filesystem::path& folder);
     // The open log list, or null.
     TLogListWindow* LogList() const { return LogList_.get(); }
     // Shows the next (+1) or previous (-1) log of the list; false when there is none.
@@ -89,15 +89,18 @@ class TfmNorvaViewer : public QWidget, public ILogView {
   protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
+    void PlaceLogList();
     void FormShow();
     void rbXClick(int index);
     void LoadLogFile(const std::filesystem::path& path);
     void ShowLoadingFileName(const std::filesystem::path& path);
     void ShowWhyNotChecked();
+    void ShowLikelyCause(const QString& text);
     void SetFileNameText(const QString& name);
     void WatchLoadedFile();
     void LoadedFileChanged();

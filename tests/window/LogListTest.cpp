@@ -1,10 +1,15 @@
 // The log list of a folder: checked in the background, filtered, sorted, and stepping through
 // it loads each log into the main window as Open would.
+#include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -85,12 +90,149 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
         shown << QFileInfo(loadedName()).fileName();
     }
     EXPECT_EQ(shown, (QStringList{"old-firmware.ktz", "unsigned.ktz", "tampered.ktz",
-                                  "demo-gsmr.ktz", "rotated-22deg.ktz"}));
+                                  "rotated-22deg.ktz", "demo-gsmr.ktz"}));
     EXPECT_FALSE(Window->StepLog(1));  // at the end it stays
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "demo-gsmr.ktz");
+    EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // A log opened in the main window becomes the list's current row.
+    Window->ChooseLogFile = [](const QString&) { return SamplePath("tampered.ktz"); };
+    Window->findChild<QPushButton*>("btOpen")->click();
+    EXPECT_EQ(list.Table().currentIndex().siblingAtColumn(0).data().toString(), "tampered.ktz");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    // Inside the screen's available area; quitting from the list ends the program.
+    EXPECT_TRUE(list.screen()->availableGeometry().contains(list.frameGeometry()))
+        << list.frameGeometry().x() << "," << list.frameGeometry().width();
+    QTest::keyClick(&list, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(list.isVisible());
+    EXPECT_FALSE(Window->isVisible());
+}
+
+// Copies a sample into `dir` under `name`, as the file system's bytes.
+void CopySample(const QString& sample, const QDir& dir, const QString& name) {
+    ASSERT_TRUE(QFile::copy(SamplePath(sample), dir.filePath(name))) << name.toStdString();
+}
+
+// A second folder opened while the first is still being checked shows only its own logs, and
+// files that come, change and go below the open folder come, change and go in the list; the
+// model stays sound throughout.
+TEST(LogListModelTest, ReopeningAndFolderChangesKeepEachRowToItsOwnFile) {
+    QTemporaryDir many;
+    QTemporaryDir one;
+    for (int i = 0; i < 60; ++i) {
+        CopySample("demo-gsmr.ktz", QDir(many.path()), QStringLiteral("log%1.ktz").arg(i));
+    }
+    CopySample("demo-gsmr.ktz", QDir(one.path()), "B10.ktz");
+    CopySample("unsigned.ktz", QDir(one.path()), "b9.ktz");
+    TLogListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TLogListFilter sorted;
+    sorted.setSourceModel(&model);
+    sorted.sort(TLogListModel::ColName);
+    model.Open(QFile::encodeName(many.path()).toStdString(), 1);
+    model.Open(QFile::encodeName(one.path()).toStdString(), 1);
+    const auto settled = [&](int rows) {
+        return QTest::qWaitFor([&] { return model.Done() && model.rowCount() == rows; }, 10000);
+    };
+    ASSERT_TRUE(settled(2));
+    QTest::qWait(200);  // late results of the first folder would arrive now
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.CheckedCount(), 2);
+    // As a file manager sorts: letter case aside, numbers by value.
+    EXPECT_EQ(sorted.index(0, 0).data().toString(), "b9.ktz");
+
+    const auto outcome = [&](const QString& name) {
+        const int row =
+            model.RowOf(QFile::encodeName(QDir(one.path()).filePath(name)).toStdString());
+        return row < 0 ? QVariant() : model.index(row, 0).data(TLogListModel::OutcomeRole);
+    };
+    CopySample("tampered.ktz", QDir(one.path()), "new.ktz");
+    ASSERT_TRUE(settled(3));
+    EXPECT_EQ(outcome("new.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+    {
+        QFile rewritten(QDir(one.path()).filePath("B10.ktz"));
+        ASSERT_TRUE(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        rewritten.write("no log at all\r\n");
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return outcome("B10.ktz") == static_cast<int>(TCheckOutcome::NotChecked); }, 10000));
+    ASSERT_TRUE(QDir(one.path()).rename("new.ktz", "renamed.ktz"));
+    ASSERT_TRUE(QDir(one.path()).remove("b9.ktz"));
+    ASSERT_TRUE(settled(2));
+    EXPECT_FALSE(outcome("new.ktz").isValid());
+    EXPECT_EQ(outcome("renamed.ktz"), static_cast<int>(TCheckOutcome::NotValid));
+}
+
+// The text of a PDF as a reader would copy it.
+QString PdfText(const QString& pdf) {
+    QProcess process;
+    process.start("pdftotext", {pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The report of what the list shows: written in the background from the list's own results,
+// saying what it covers; a place that cannot take the file is told before anything is drawn.
+TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
+    QTemporaryDir logs;
+    for (const char* sample : {"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz",
+                               "tampered.ktz", "unsigned.ktz"}) {
+        CopySample(sample, QDir(logs.path()), sample);
+    }
+    CopySample("tampered.ktz", QDir(logs.path()), "tampered-copy.ktz");
+    {
+        // A signed log an editor gave a byte-order mark: NOT VALID, explained.
+        QFile demo(SamplePath("demo-gsmr.ktz"));
+        QFile marked(QDir(logs.path()).filePath("marked.ktz"));
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && marked.open(QIODevice::WriteOnly));
+        marked.write("\xEF\xBB\xBF" + demo.readAll());
+    }
+    TLogListWindow& list = OpenSamples(logs.path());
+    list.OutcomeFilter().setCurrentText("NOT VALID, harmless change");
+    EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
+              QStringList{"The signature is NOT VALID \u2014 byte-order mark added"});
+    QStringList errors;
+    list.ShowError = [&errors](const QString& message) { errors << message; };
+    list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
+    list.SaveReport();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains("could not be written")) << errors.first().toStdString();
+    EXPECT_FALSE(list.WritingReport());
+
+    QTemporaryDir out;
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
+    list.OutcomeFilter().setCurrentText("All problems");
+    list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
+    EXPECT_EQ(list.CountLabel().text(), "5 of 7 logs shown, 7 checked");
+    QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
+    list.SaveReport();
+    ASSERT_TRUE(list.WritingReport());
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended.first().at(1).toString(), QString());
+    const QString text = PdfText(out.filePath("problems.pdf")).simplified();
+    EXPECT_TRUE(text.contains("Covers: 5 of 7 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Likely cause: a byte-order mark was added before its"));
+    EXPECT_TRUE(text.contains("In order of: File, descending"));
+    const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
+    const qsizetype tamperedAt = text.indexOf("tampered.ktz");
+    EXPECT_TRUE(unsignedAt >= 0 && tamperedAt > unsignedAt) << text.toStdString();
+    EXPECT_FALSE(text.contains("demo-gsmr.ktz"));
+    EXPECT_TRUE(text.contains("Not checked: software version 789 is below 790"));
+    // The bytes checked, named by their digest; the second copy names the first.
+    QFile tampered(SamplePath("tampered.ktz"));
+    ASSERT_TRUE(tampered.open(QIODevice::ReadOnly));
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(tampered.readAll(), QCryptographicHash::Sha256).toHex());
+    EXPECT_GE(text.count(digest), 4);  // two rows of the summary, two pages
+    EXPECT_TRUE(text.contains("The signature is NOT VALID (same content as tampered.ktz)"));
+    // A cancelled report leaves no file.
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("cancelled.pdf"); };
+    list.SaveReport();
+    list.CancelReport();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(ended.last().at(0).toBool());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"problems.pdf"});
+    EXPECT_EQ(errors.size(), 1);
 }
 
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
