@@ -196,7 +196,7 @@ void TLogLoader::ResetLogState() {
     State_ = TLogState{};
     NeighborChart_.Redraw();
     PolarChart_.ClearChart();
-    // A file that is never checked (version below 790, or a load that fails) must not
+    // A file that is never checked (an old version, or a load that fails) must not
     // appear beside the previous file's verdict.
     Verdict_.reset();
     LikelyCause_.reset();

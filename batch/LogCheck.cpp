@@ -218,6 +218,10 @@ class TDigestSink {
 }  // namespace
 
 std::string FileSha256(const std::filesystem::path& path) {
+    std::error_code notRegular;
+    if (!std::filesystem::is_regular_file(path, notRegular)) {
+        return {};
+    }
     try {
         TDigestSink digest;
         TLogTextRuns runs(path);

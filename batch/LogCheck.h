@@ -100,7 +100,8 @@ std::optional<TDateTime> FirstRecordTime(const TFileReport& report);
 std::string PathUtf8(const std::filesystem::path& path);
 
 // The SHA-256 (64 lower-case hex digits) of a file's bytes as a load reads them, for a caller
-// that loaded the file without taking it; empty when the file cannot be read.
+// that loaded the file without taking it; empty when the file cannot be read or is not a
+// regular file (a pipe gives its bytes only once).
 std::string FileSha256(const std::filesystem::path& path);
 
 struct TCheckOptions {
