@@ -309,7 +309,7 @@ void TfmNorvaViewer::AddShortcuts() {
         [this] { RunHandler([this] { OpenFolderClick(); }); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { StepLog(1); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { StepLog(-1); });
-    // Find searches the text box wherever the focus is, and leaves the focus there.
+    // Find opens the text box's find bar wherever the focus is; F3 and Shift+F3 search on.
     TLazyTextView& content = *Ui_->mmFileContent;
     struct TFindKey {
         QKeySequence::StandardKey Key;
@@ -320,7 +320,9 @@ void TfmNorvaViewer::AddShortcuts() {
          {TFindKey{QKeySequence::Find, true, true}, TFindKey{QKeySequence::FindNext, false, true},
           TFindKey{QKeySequence::FindPrevious, false, false}}) {
         add(QKeySequence(find.Key), [&content, find] {
-            content.setFocus(Qt::ShortcutFocusReason);
+            if (!find.Ask) {
+                content.setFocus(Qt::ShortcutFocusReason);
+            }
             content.FindFromKeyboard(find.Ask, find.Forward);
         });
     }
@@ -519,7 +521,7 @@ void TfmNorvaViewer::ShowWhyNotChecked() {
     if (Loader_->Verdict() || state.SoftwareVersion >= MinimumSoftwareVersion) {
         return;
     }
-    const std::string why = WhyNotCheckedText(state, Ui_->mmFileContent->LineCount() == 0);
+    const std::string why = WhyNotCheckedText(state, Loader_->TextEmpty());
     SetAutoSizedText(*Ui_->lbCheckResult,
                      QStringLiteral("Not checked: ") + QString::fromStdString(why));
 }
