@@ -152,7 +152,8 @@ void TLazyTextView::SelectAll() {
 }
 
 // Copy and middle-click paste take the same text; beyond 64 MiB only its first lines, and the
-// copy says so instead of building a clipboard text of gigabytes.
+// copy says so instead of building a clipboard text of gigabytes. A large text is put
+// together in the background.
 void TLazyTextView::PutSelection(QClipboard::Mode mode) {
     if (!HasSelection()) {
         return;
@@ -167,12 +168,31 @@ void TLazyTextView::PutSelection(QClipboard::Mode mode) {
         }
         to = Model_->LineEnd({last, 0});
     }
-    QApplication::clipboard()->setText(Model_->Text(from, to), mode);
-    if (cut && mode == QClipboard::Clipboard) {
-        ShowNotice(QStringLiteral("The selection is larger than 64 MiB: only its first %1 lines "
-                                  "were copied.")
-                       .arg(to.Line - from.Line + 1));
+    const auto put = [this, mode, cut, lines = to.Line - from.Line + 1](const QString& text) {
+        QApplication::clipboard()->setText(text, mode);
+        if (cut && mode == QClipboard::Clipboard) {
+            ShowNotice(QStringLiteral("The selection is larger than 64 MiB: only its first %1 "
+                                      "lines were copied.")
+                           .arg(lines));
+        }
+    };
+    if (Model_->ByteCount(from.Line, to.Line) <= ForegroundBytes) {
+        put(Model_->Text(from, to));
+        return;
     }
+    JobText_ = QStringLiteral("Copying");
+    StartJob([this, from, to, put, model = Model_](const std::atomic<bool>&, uint64_t generation) {
+        QString text = model->Text(from, to);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, put, text = std::move(text)] {
+                if (generation == Generation_) {
+                    EndJob();
+                    put(text);
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TLazyTextView::CopySelection() {
