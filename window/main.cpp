@@ -12,6 +12,7 @@
 #include "window/LogListWindow.h"
 #include "window/NorvaViewerUnit.h"
 #include "window/ViewerCommandLine.h"
+#include "window/WindowTextView.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
             }
         }
         list->hide();
+    }
+    // A large log's lines are found in the background: the image shows them, not the progress.
+    if (const auto* box = window.findChild<TLazyTextView*>(QStringLiteral("mmFileContent"))) {
+        while (box->Busy()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
     }
     QApplication::processEvents();
     if (!SavePng(ShownImage(window), path)) {
