@@ -522,8 +522,13 @@ void TfmNorvaViewer::ShowWhyNotChecked() {
         return;
     }
     const std::string why = WhyNotCheckedText(state, Loader_->TextEmpty());
-    SetAutoSizedText(*Ui_->lbCheckResult,
-                     QStringLiteral("Not checked: ") + QString::fromStdString(why));
+    ShowVerdictText(QStringLiteral("Not checked: ") + QString::fromStdString(why));
+}
+
+// The verdict label, and the text box it colours tells a screen reader the same.
+void TfmNorvaViewer::ShowVerdictText(const QString& text) {
+    SetAutoSizedText(*Ui_->lbCheckResult, text);
+    Ui_->mmFileContent->setAccessibleDescription(text);
 }
 
 // Changes come in bursts while a log is written; the reload waits until the file has been
@@ -701,7 +706,7 @@ void TfmNorvaViewer::SetFileNameText(const QString& name) {
 }
 
 void TfmNorvaViewer::SetCheckResult(const std::string& text) {
-    SetAutoSizedText(*Ui_->lbCheckResult, DecodeWindows1252(text));
+    ShowVerdictText(DecodeWindows1252(text));
 }
 
 void TfmNorvaViewer::MoveSelector(int index, int left, int top) {

@@ -95,6 +95,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
 
   private:
     void PlaceLogList();
+    void ShowVerdictText(const QString& text);
     void FormShow();
     void rbXClick(int index);
     void LoadLogFile(const std::filesystem::path& path);

@@ -1,5 +1,6 @@
 #include "window/WindowTextView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <QTextLine>
 #include <algorithm>
 #include <cmath>
+
+#include "window/TextViewAccessible.h"
 
 namespace {
 
@@ -45,6 +48,8 @@ TLazyTextView::TLazyTextView(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    TTextViewAccessible::Install();
+    setAccessibleName(QStringLiteral("Log file text"));
     ShowNotice = [this](const QString& message) {
         QMessageBox::information(this, QStringLiteral("Copy"), message);
     };
@@ -148,6 +153,7 @@ void TLazyTextView::SelectAll() {
     Anchor_ = {};
     Cursor_ = Model_->End();
     OfferPrimarySelection();
+    TellAssistiveTechnology();
     viewport()->update();
 }
 
@@ -391,7 +397,38 @@ void TLazyTextView::MoveTo(TTextPosition to, bool select) {
     if (select) {
         OfferPrimarySelection();
     }
+    TellAssistiveTechnology();
     viewport()->update();
+}
+
+void TLazyTextView::SelectRange(TTextPosition anchor, TTextPosition cursor) {
+    Anchor_ = anchor;
+    MoveTo(cursor, true);
+}
+
+QRect TLazyTextView::CharacterRect(TTextPosition at) const {
+    const int row = static_cast<int>(at.Line - FirstVisibleLine());
+    const qreal left = ColumnX(at.Line, at.Column);
+    const qreal right = ColumnX(at.Line, at.Column + 1);
+    return QRectF(left, TextMargin + row * LineHeight(), std::max<qreal>(1, right - left),
+                  LineHeight())
+        .toAlignedRect();
+}
+
+// A screen reader reads the line the caret moved to, and what became selected.
+void TLazyTextView::TellAssistiveTechnology() {
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    auto* text = dynamic_cast<TTextViewAccessible*>(QAccessible::queryAccessibleInterface(this));
+    if (text == nullptr) {
+        return;
+    }
+    QAccessibleTextCursorEvent moved(this, text->OffsetOf(Cursor_));
+    QAccessible::updateAccessibility(&moved);
+    QAccessibleTextSelectionEvent selected(this, text->OffsetOf(std::min(Anchor_, Cursor_)),
+                                           text->OffsetOf(std::max(Anchor_, Cursor_)));
+    QAccessible::updateAccessibility(&selected);
 }
 
 // A match stands in the middle of the view, so that the lines around it can be read.
@@ -400,6 +437,7 @@ void TLazyTextView::Select(TTextMatch match) {
     Cursor_ = match.To;
     EnsureCaretVisible(true);
     OfferPrimarySelection();
+    TellAssistiveTechnology();
     viewport()->update();
 }
 
@@ -689,6 +727,7 @@ void TLazyTextView::mousePressEvent(QMouseEvent* event) {
         Anchor_ = Cursor_;
     }
     RestartBlink();
+    TellAssistiveTechnology();
     viewport()->update();
 }
 
@@ -715,6 +754,7 @@ void TLazyTextView::mouseMoveEvent(QMouseEvent* event) {
 void TLazyTextView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         OfferPrimarySelection();
+        TellAssistiveTechnology();
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
@@ -728,5 +768,6 @@ void TLazyTextView::mouseDoubleClickEvent(QMouseEvent* event) {
     Anchor_ = word.From;
     Cursor_ = word.To;
     OfferPrimarySelection();
+    TellAssistiveTechnology();
     viewport()->update();
 }

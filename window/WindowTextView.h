@@ -60,6 +60,13 @@ class TLazyTextView : public QAbstractScrollArea {
     void Clear();
 
     const TLogTextModel& Model() const { return *Model_; }
+    const std::shared_ptr<const TLogTextModel>& ModelPointer() const { return Model_; }
+    TTextMatch Selection() const { return {Anchor_, Cursor_}; }
+    // Selects from `anchor` to `cursor` (the caret) and brings the caret into view.
+    void SelectRange(TTextPosition anchor, TTextPosition cursor);
+    // The cell of a character in the viewport, and the place nearest a point of it.
+    QRect CharacterRect(TTextPosition at) const;
+    TTextPosition PositionAtPoint(QPointF point) const { return PositionAt(point); }
     int64_t LineCount() const { return Model_->LineCount(); }
     // Line `index` as shown, decoded; an empty text outside 0..LineCount()-1.
     QString LineText(int64_t index) const { return Model_->LineText(index); }
@@ -128,6 +135,7 @@ class TLazyTextView : public QAbstractScrollArea {
     void RestartBlink();
     void OfferPrimarySelection();
     void PutSelection(QClipboard::Mode mode);
+    void TellAssistiveTechnology();
     void StartJob(std::function<void(const std::atomic<bool>&, uint64_t)> work);
     void EndJob();
     void CancelJob();

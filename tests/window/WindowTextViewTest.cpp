@@ -1,4 +1,5 @@
 // The text box that paints only the lines in view: contents, scrolling, colour, selection.
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -298,6 +299,37 @@ TEST_F(TextView, WhatIsHighlightedIsWhatIsCopied) {
         EXPECT_EQ(View.SelectedText(), "1139");
         expectExactly(1, record, 12, 16);
     }
+}
+
+// What a screen reader reads: the lines as shown, by offsets, lines and words; the caret and the
+// selection as offsets into them.
+TEST_F(TextView, AssistiveTechnologyReadsTheTextTheCaretAndTheSelection) {
+    View.SetText(TLogText::Copy("NORVA-G LOG\r\nSWVERSION: NG-FW 795\n\tTAB\r"));
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(&View);
+    ASSERT_NE(box, nullptr);
+    QAccessibleTextInterface* text = box->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(box->text(QAccessible::Name), "Log file text");
+    EXPECT_TRUE(box->state().readOnly && box->state().multiLine);
+    const QString all = QStringLiteral("NORVA-G LOG\nSWVERSION: NG-FW 795\n        TAB\n");
+    ASSERT_EQ(text->characterCount(), all.size());
+    EXPECT_EQ(text->text(0, text->characterCount()), all);
+    int start = 0;
+    int end = 0;
+    EXPECT_EQ(text->textAtOffset(15, QAccessible::LineBoundary, &start, &end),
+              "SWVERSION: NG-FW 795\n");
+    EXPECT_EQ(std::pair(start, end), std::pair(12, 33));
+    EXPECT_EQ(text->textAtOffset(27, QAccessible::WordBoundary, &start, &end), "FW");
+    EXPECT_EQ(text->textAfterOffset(3, QAccessible::LineBoundary, &start, &end),
+              "SWVERSION: NG-FW 795\n");
+    View.setFocus();
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(text->cursorPosition(), 12 + 11);
+    text->selection(0, &start, &end);
+    EXPECT_EQ(text->text(start, end), "SWVERSION: ");
+    text->setSelection(0, 41, 44);
+    EXPECT_EQ(View.SelectedText(), "TAB");
 }
 
 TEST_F(TextView, ClearEmptiesTheBox) {
