@@ -101,7 +101,8 @@ void TCellData::Clear() {
 
 void TCellData::ParseLine(const std::string& line) {
     Clear();
-    std::vector<std::string> fields;
+    // The fields keep their room from one line to the next.
+    thread_local std::vector<std::string> fields;
     SplitFields(line, fields, FieldHigh, false, FieldDelimiters());
     if (fields[0] != "03") {
         return;
