@@ -262,6 +262,7 @@ TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t buffer
     }
     // A small file gets a buffer of its size: one byte more lets a read see its end at once.
     Capacity_ = std::min(Capacity_, size + 1);
+    OpenedSize_ = size;
     Buffer_ = std::make_unique_for_overwrite<char[]>(Capacity_);
     Fd_ = fd.Release();
 }
@@ -305,7 +306,10 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
         if (fileBytes && fresh != 0) {
             fileBytes(std::string_view(into, fresh));
         }
-        ended = fresh == 0;
+        // A read that stops short at the size the file had when opened has reached its end; a
+        // further read would only say so.
+        ended = fresh == 0 ||
+                (fresh < Capacity_ - held && static_cast<size_t>(offset) + fresh == OpenedSize_);
         if (const void* nul = fresh != 0 ? std::memchr(into, '\0', fresh) : nullptr) {
             if (fileBytes) {
                 ReadOnPastText(offset + got, fileBytes);

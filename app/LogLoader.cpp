@@ -10,6 +10,7 @@
 
 #include "app/Errors.h"
 #include "app/LogFile.h"
+#include "data/Logger.h"
 
 namespace {
 
@@ -151,8 +152,9 @@ void TLogLoader::SelectFirstDirectionWithData() {
 }
 
 void TLogLoader::ResetLogState() {
+    const TDateTime now = Now();
     for (TDirectionSlot& slot : Slots_) {
-        slot.Measurement->Clear();
+        slot.Measurement->Clear(now);
         View_.EnableSelector(slot.Selector, false);
         slot.HasData = false;
     }

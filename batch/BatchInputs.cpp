@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -45,9 +46,14 @@ void TBatchInputSource::EnterFolder(const fs::path& folder) {
         Pending_ = TBatchInput{folder, "cannot read this folder (" + error.message() + ")"};
         return;
     }
+    // By name: a listed entry's path is the folder's, a separator and the name.
+    const auto name = [](const fs::directory_entry& entry) {
+        const std::string& path = entry.path().native();
+        return std::string_view(path).substr(path.rfind('/') + 1);
+    };
     std::sort(frame.Entries.begin(), frame.Entries.end(),
-              [](const fs::directory_entry& a, const fs::directory_entry& b) {
-                  return a.path().filename().native() < b.path().filename().native();
+              [&name](const fs::directory_entry& a, const fs::directory_entry& b) {
+                  return name(a) < name(b);
               });
     Folders_.push_back(std::move(frame));
     if (FolderEntered) {

@@ -229,7 +229,7 @@ TFileReport CheckLogFile(const TBatchInput& input, const TCheckOptions& options,
         view.ForgetSelectorPlacements();
         std::optional<std::string> error = input.Problem;
         std::optional<std::string> reason;
-        const bool standardInput = input.Path == "-";
+        const bool standardInput = input.Path.native() == "-";
         const std::filesystem::path& path = standardInput ? StandardInputPath : input.Path;
         std::optional<TDigestSink> digest;
         if (options.Sha256) {

@@ -135,11 +135,11 @@ std::array<std::uint8_t, 32> TSha256::Finish() {
 
 std::string TSha256::FinishHex() {
     static constexpr char Digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64);
-    for (const std::uint8_t byte : Finish()) {
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0xF];
+    const std::array<std::uint8_t, 32> digest = Finish();
+    std::string text(2 * digest.size(), '\0');
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        text[2 * i] = Digits[digest[i] >> 4];
+        text[2 * i + 1] = Digits[digest[i] & 0xF];
     }
     return text;
 }

@@ -90,13 +90,17 @@ char TCell::ServiceChar() const {
 TCellData::TCellData() = default;
 
 void TCellData::Clear() {
+    Clear(Now());
+}
+
+void TCellData::Clear(TDateTime now) {
     for (TCell& cell : Cells) {
         cell.Reset();
     }
     LineValue11 = NoValue;
     LineValue12 = NoValue;
     LineValue13 = NoValue;
-    SetIdentity(0, 0, Now());
+    SetIdentity(0, 0, now);
 }
 
 void TCellData::ParseLine(const std::string& line) {
