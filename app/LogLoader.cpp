@@ -5,7 +5,9 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "app/Errors.h"
@@ -97,6 +99,10 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytes
         Verdict_ =
             ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
     }
+    if (Verdict_ == TSignatureVerdict::NotValid) {
+        LikelyCause_ =
+            runs ? FindLikelyCauseReadingAgain(*runs, path) : FindLikelyCause(text.Bytes());
+    }
     // A record line at index 0 means a file without header: nothing to show.
     if (State_.FirstRecordLine <= 0 || !ParseRecords_) {
         return;
@@ -127,6 +133,39 @@ TSignatureVerdict TLogLoader::JudgeReadingAgain(TLogTextRuns& runs, const TRecor
         throw EFOpenError(path.string());
     }
     return verdict;
+}
+
+// Read once more, as far as a log is searched at all; a header that is not the one judged
+// means the file changed meanwhile, as when judging it again.
+TLikelyCause TLogLoader::FindLikelyCauseReadingAgain(TLogTextRuns& runs,
+                                                     const std::filesystem::path& path) const {
+    struct TTooLarge {};
+    std::string text;
+    // A pipe has no size to tell beforehand: it is read until it proves too large.
+    std::error_code noSize;
+    const std::uintmax_t size = std::filesystem::file_size(path, noSize);
+    if (!noSize && size > MaxLikelyCauseBytes) {
+        return TLikelyCause{};
+    }
+    if (!noSize) {
+        text.reserve(static_cast<std::size_t>(size));
+    }
+    try {
+        runs.ForEachRun([&text](std::string_view run) {
+            if (text.size() + run.size() > MaxLikelyCauseBytes) {
+                throw TTooLarge{};
+            }
+            text += run;
+        });
+    } catch (const TTooLarge&) {
+        return TLikelyCause{};
+    }
+    TLogState again;
+    ScanLogHeader(text, again);
+    if (!(again == State_)) {
+        throw EFOpenError(path.string());
+    }
+    return FindLikelyCause(text);
 }
 
 void TLogLoader::FillDirectionSlots(const TRecordLines& records) {
@@ -161,9 +200,10 @@ void TLogLoader::ResetLogState() {
     State_ = TLogState{};
     NeighborChart_.Redraw();
     PolarChart_.ClearChart();
-    // A file that is never checked (version below 790, or a load that fails) must not
+    // A file that is never checked (an old version, or a load that fails) must not
     // appear beside the previous file's verdict.
     Verdict_.reset();
+    LikelyCause_.reset();
     TextEmpty_ = true;
     View_.SetFileContentColor(std::nullopt);
     View_.SetCheckResult("...");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LikelyCause.h"
 #include "app/LogFile.h"
 #include "app/LogState.h"
 #include "app/LogView.h"
@@ -44,6 +45,8 @@ class TLogLoader {
     int SelectedDirection() const { return Selected_; }
     // The verdict shown for the current file; empty when none was computed for it.
     std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
+    // For a NOT VALID file, what the search for a harmless change found; empty otherwise.
+    const std::optional<TLikelyCause>& LikelyCause() const { return LikelyCause_; }
     // Whether the last load found no line at all: an empty file, or one that begins with a NUL.
     bool TextEmpty() const { return TextEmpty_; }
     TReceptionPolarChart& PolarChart() { return PolarChart_; }
@@ -52,6 +55,8 @@ class TLogLoader {
   private:
     TSignatureVerdict JudgeReadingAgain(TLogTextRuns& runs, const TRecordLines& records,
                                         const std::filesystem::path& path) const;
+    TLikelyCause FindLikelyCauseReadingAgain(TLogTextRuns& runs,
+                                             const std::filesystem::path& path) const;
     void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();
 
@@ -63,6 +68,7 @@ class TLogLoader {
     TNeighborBarChart NeighborChart_;
     int Selected_ = -1;
     std::optional<TSignatureVerdict> Verdict_;
+    std::optional<TLikelyCause> LikelyCause_;
     bool TextEmpty_ = true;
     bool ParseRecords_ = true;
 };

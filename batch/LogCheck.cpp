@@ -72,6 +72,7 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
     report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
     report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
     report.Verdict = loader.Verdict();
+    report.LikelyCause = loader.LikelyCause();
     if (loader.SelectedDirection() >= 0) {
         report.Selected = loader.SelectedDirection();
     }
@@ -175,6 +176,17 @@ std::string SameContentText(const std::string& firstName) {
     return "same content as " + firstName;
 }
 
+bool HasHarmlessCause(const TFileReport& report) {
+    return report.LikelyCause && report.LikelyCause->Found();
+}
+
+std::string OutcomeTextWithCause(const TFileReport& report) {
+    if (!HasHarmlessCause(report)) {
+        return OutcomeText(report);
+    }
+    return OutcomeText(report) + " \u2014 " + LikelyCauseSummary(report.LikelyCause->Changes);
+}
+
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {
     for (const TDirectionReport& d : report.Directions) {
         if (d.HasData) {
@@ -206,6 +218,10 @@ class TDigestSink {
 }  // namespace
 
 std::string FileSha256(const std::filesystem::path& path) {
+    std::error_code notRegular;
+    if (!std::filesystem::is_regular_file(path, notRegular)) {
+        return {};
+    }
     try {
         TDigestSink digest;
         TLogTextRuns runs(path);

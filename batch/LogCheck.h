@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/LikelyCause.h"
 #include "app/LogState.h"
 #include "app/SignatureVerdict.h"
 #include "batch/BatchInputs.h"
@@ -42,6 +43,8 @@ struct TFileReport {
     std::string Sha256;
     TLogState State;  // LicenseText and SignatureText already decoded to UTF-8
     std::optional<TSignatureVerdict> Verdict;
+    // Only for a NOT VALID verdict: the harmless change that explains it, if one does.
+    std::optional<TLikelyCause> LikelyCause;
     std::optional<int> Selected;
     std::array<TDirectionReport, DirectionCount> Directions;
     std::optional<std::uintmax_t> Size;  // bytes, when the file could be looked at
@@ -84,6 +87,12 @@ TExitStatus ExitStatusOf(const TFileReport& report);
 // "same content as NAME": how every place marks a file whose bytes an earlier one has.
 std::string SameContentText(const std::string& firstName);
 
+// Whether a known harmless change explains a NOT VALID verdict; the verdict stays NOT VALID.
+bool HasHarmlessCause(const TFileReport& report);
+// OutcomeText, and after a dash the harmless change when one explains a NOT VALID verdict:
+// "The signature is NOT VALID — saved as UTF-8".
+std::string OutcomeTextWithCause(const TFileReport& report);
+
 // The time of the log's first record with data, if any.
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report);
 
@@ -92,7 +101,8 @@ std::optional<TDateTime> FirstRecordTime(const TFileReport& report);
 std::string PathUtf8(const std::filesystem::path& path);
 
 // The SHA-256 (64 lower-case hex digits) of a file's bytes as a load reads them, for a caller
-// that loaded the file without taking it; empty when the file cannot be read.
+// that loaded the file without taking it; empty when the file cannot be read or is not a
+// regular file (a pipe gives its bytes only once).
 std::string FileSha256(const std::filesystem::path& path);
 
 struct TCheckOptions {

@@ -72,7 +72,10 @@ TReportLog ReportLogOf(const TFileReport& report) {
     log.Path = report.Path;
     log.Name = QString::fromStdString(report.File);
     log.Outcome = OutcomeOf(report);
-    log.OutcomeText = QString::fromStdString(OutcomeText(report));
+    log.OutcomeText = QString::fromStdString(OutcomeTextWithCause(report));
+    if (report.LikelyCause) {
+        log.LikelyCause = QString::fromStdString(LikelyCauseText(*report.LikelyCause));
+    }
     log.HeaderRead = !report.Error && report.State.SoftwareVersion != 0;
     if (log.HeaderRead) {
         log.SoftwareVersion = report.State.SoftwareVersion;

@@ -29,6 +29,7 @@ struct TReportLog {
     std::optional<int32_t> SoftwareVersion;
     std::string Sha256;   // empty when the file could not be read
     QString DuplicateOf;  // the name of an earlier log of the report with the same bytes
+    QString LikelyCause;  // for a NOT VALID log: what the search for a harmless change found
     // The header was read, so its values are the file's (not a failed load, not an empty file
     // or one that is no log at all).
     bool HeaderRead = false;

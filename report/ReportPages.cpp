@@ -245,7 +245,11 @@ void TReportPainter::DrawLogPage(const TLogPage& page, const TReportLog& log) {
     Painter_.fillRect(QRect(0, Y_, textWidth, outcomeHeight + Mm(2)),
                       QColor(OutcomeColor(log.Outcome)));
     DrawWrapped(outcomeText, outcome, body);
-    Y_ += outcomeHeight + Mm(4);
+    Y_ += outcomeHeight + Mm(3);
+    if (!log.LikelyCause.isEmpty()) {
+        Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_), log.LikelyCause, body) + Mm(1);
+    }
+    Y_ += Mm(1);
     if (!log.Sha256.empty()) {
         Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_),
                           QStringLiteral("SHA-256: %1").arg(QString::fromStdString(log.Sha256)),

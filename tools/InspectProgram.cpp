@@ -43,7 +43,7 @@
 namespace {
 
 constexpr unsigned MaxJobs = 1024;
-constexpr size_t CellCsvColumnCount = 15;  // the columns of CellCsvHeader
+constexpr size_t CellCsvColumnCount = 16;  // the columns of CellCsvHeader
 constexpr size_t CellCsvVerdictColumn = 13;
 
 const char* const HelpEpilog =
@@ -56,10 +56,18 @@ const char* const HelpEpilog =
     "\"reason\", why there is no verdict. --csv gives one row per received cell: the serving\n"
     "cell of every direction with data and each of its neighbours that has a level; columns\n"
     "file, direction, time, cell, channel, level_dbm, network, lac, ci, c1, c2, b, d, verdict,\n"
-    "sha256; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file with no received\n"
-    "cell gets one row with its verdict, or why there is none, in the verdict column and the\n"
-    "cell columns empty. A PATH of - reads the log from standard input; pipes and FIFOs are\n"
-    "read like files. Load errors go to standard error as well.\n"
+    "sha256, likely_cause; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file with\n"
+    "no received cell gets one row with its verdict, or why there is none, in the verdict\n"
+    "column and the cell columns empty. A PATH of - reads the log from standard input; pipes\n"
+    "and FIFOs are read like files. Load errors go to standard error as well.\n"
+    "\n"
+    "A NOT VALID log of up to 64 MiB is searched for the one known harmless change that\n"
+    "explains it: bom-added, utf8-reencoded, lines-wrapped, trailing-blanks-added,\n"
+    "lines-appended, or a byte-order mark together with utf8-reencoded or\n"
+    "trailing-blanks-added. Each is undone on a copy in memory and signed again; the verdict\n"
+    "stays NOT VALID. The line of the log then names the change in brackets, JSON has\n"
+    "\"likelyCause\" (the codes, [] when none explains it, null for other verdicts) and\n"
+    "\"likelyCauseText\", CSV the codes joined with + in likely_cause.\n"
     "\n"
     "Exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
     "interpretable, 3 a load failed, 64 usage error; the highest applies.\n";
@@ -230,6 +238,10 @@ struct TFileOutcome {
     TExitStatus Status = TExitStatus::Ok;
 };
 
+std::string LikelyCauseCodesOf(const TFileReport& report) {
+    return report.LikelyCause ? LikelyCauseCodes(report.LikelyCause->Changes) : std::string();
+}
+
 // The load itself never throws (CheckLogFile makes every failure the file's error); what is
 // taken from the loaded file here runs inside it.
 TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool batch,
@@ -247,8 +259,9 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool
     outcome.Report = CheckLogFile(
         input, check, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (options.Csv && !report.Error) {
-                outcome.CsvRows = CellCsvRows(PathUtf8(report.Path), loader.DirectionSlots(),
-                                              loader.Verdict(), report.Sha256);
+                outcome.CsvRows =
+                    CellCsvRows(PathUtf8(report.Path), loader.DirectionSlots(), loader.Verdict(),
+                                report.Sha256, LikelyCauseCodesOf(report));
             }
             if (options.PolarPng && !images.SaveChartPng(loader.PolarChart(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
@@ -267,7 +280,8 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool
         std::vector<std::string> fields(CellCsvColumnCount);
         fields.front() = PathUtf8(outcome.Report.Path);
         fields[CellCsvVerdictColumn] = OutcomeText(outcome.Report);
-        fields.back() = outcome.Report.Sha256;
+        fields[CellCsvVerdictColumn + 1] = outcome.Report.Sha256;
+        fields.back() = LikelyCauseCodesOf(outcome.Report);
         outcome.CsvRows = CsvRow(fields);
     }
     outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));

@@ -80,6 +80,24 @@ void WriteDirectionJson(std::ostream& out, const TDirectionReport& d, bool last)
     out << (d.Neighbors.empty() ? "]" : "\n      ]") << "\n    }" << (last ? "\n" : ",\n");
 }
 
+// An array of codes for a log that was searched, null for any other; the sentence whenever
+// there is a search result to tell.
+void WriteLikelyCauseJson(std::ostream& out, const std::optional<TLikelyCause>& cause) {
+    out << ",\n  \"likelyCause\": ";
+    if (cause && cause->Searched) {
+        out << '[';
+        for (size_t i = 0; i < cause->Changes.size(); ++i) {
+            out << (i == 0 ? "" : ", ");
+            WriteJsonString(out, LikelyCauseCodeName(cause->Changes[i]));
+        }
+        out << ']';
+    } else {
+        out << "null";
+    }
+    out << ",\n  \"likelyCauseText\": ";
+    WriteJsonOptionalString(out, cause ? std::optional(LikelyCauseText(*cause)) : std::nullopt);
+}
+
 }  // namespace
 
 void WriteFileJson(std::ostream& out, const TFileReport& r,
@@ -105,6 +123,7 @@ void WriteFileJson(std::ostream& out, const TFileReport& r,
     out << ",\n  \"firstRecordLine\": " << r.State.FirstRecordLine;
     out << ",\n  \"verdict\": ";
     WriteJsonOptionalString(out, r.Verdict ? std::optional(VerdictText(*r.Verdict)) : std::nullopt);
+    WriteLikelyCauseJson(out, r.LikelyCause);
     out << ",\n  \"dataLoaded\": " << (r.State.DataLoaded ? "true" : "false");
     out << ",\n  \"selected\": ";
     if (r.Selected) {
@@ -129,11 +148,19 @@ std::string LevelsText(const std::array<int32_t, 4>& levels) {
     return text;
 }
 
+// The outcome, and in brackets the harmless change that explains a NOT VALID verdict.
+std::string OutcomeWithCause(const TFileReport& r) {
+    if (!HasHarmlessCause(r)) {
+        return OutcomeText(r);
+    }
+    return OutcomeText(r) + " (" + LikelyCauseNote(r.LikelyCause->Changes) + ")";
+}
+
 }  // namespace
 
 void WriteSummary(std::ostream& out, const TFileReport& r) {
     out << HumanPathText(r.Path) << '\n';
-    out << "  signature:        " << OutcomeText(r) << '\n';
+    out << "  signature:        " << OutcomeWithCause(r) << '\n';
     out << "  software version: " << r.State.SoftwareVersion << '\n';
     out << "  offset, angle:    " << r.State.Offset << " deg, " << r.State.Angle << " deg\n";
     for (const TDirectionReport& d : r.Directions) {
@@ -152,7 +179,7 @@ void WriteSummary(std::ostream& out, const TFileReport& r) {
 
 void WriteBatchLine(std::ostream& out, const TFileReport& r,
                     const std::optional<std::filesystem::path>& duplicateOf) {
-    out << HumanPathText(r.Path) << ": " << OutcomeText(r);
+    out << HumanPathText(r.Path) << ": " << OutcomeWithCause(r);
     if (duplicateOf) {
         out << " (" << SameContentText(HumanPathText(*duplicateOf)) << ')';
     }

@@ -325,7 +325,9 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
             return DisplayPathText(row.Path);
         }
         if (column == ColVerdict) {
-            return row.OutcomeText;
+            return row.LikelyCause.isEmpty()
+                       ? row.OutcomeText
+                       : row.OutcomeText + QLatin1Char('\n') + row.LikelyCause;
         }
         return {};
     }
@@ -399,6 +401,9 @@ bool TLogListFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     }
     if (Outcome_.Problems) {
         return row.Outcome && *row.Outcome != TCheckOutcome::Ok;
+    }
+    if (Outcome_.HarmlessChange) {
+        return row.HarmlessChange;
     }
     return !Outcome_.Only || row.Outcome == Outcome_.Only;
 }

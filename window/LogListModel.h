@@ -102,13 +102,16 @@ class TLogListFilter : public QSortFilterProxyModel {
     struct TOutcomeChoice {
         std::optional<TCheckOutcome> Only;  // nothing: every outcome
         bool Problems = false;              // everything but OK
+        bool HarmlessChange = false;        // only logs a known harmless change explains
     };
 
     explicit TLogListFilter(QObject* parent = nullptr);
 
     void SetOutcomeFilter(TOutcomeChoice choice);
     void SetNameFilter(const QString& text);
-    bool Filtering() const { return Outcome_.Only || Outcome_.Problems || !Name_.isEmpty(); }
+    bool Filtering() const {
+        return Outcome_.Only || Outcome_.Problems || Outcome_.HarmlessChange || !Name_.isEmpty();
+    }
 
   protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

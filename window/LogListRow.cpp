@@ -31,7 +31,11 @@ TLogListRow NewLogListRow(const std::filesystem::path& path, const std::filesyst
 
 void TakeCheckResult(TLogListRow& row, const TFileReport& report) {
     row.Outcome = OutcomeOf(report);
-    row.OutcomeText = QString::fromStdString(OutcomeText(report));
+    row.OutcomeText = QString::fromStdString(OutcomeTextWithCause(report));
+    row.HarmlessChange = HasHarmlessCause(report);
+    row.LikelyCause = report.LikelyCause
+                          ? QString::fromStdString(LikelyCauseText(*report.LikelyCause))
+                          : QString();
     row.SoftwareVersion.reset();
     if (!report.Error) {
         row.SoftwareVersion = report.State.SoftwareVersion;

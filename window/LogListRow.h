@@ -19,6 +19,8 @@ struct TLogListRow {
     std::optional<TDateTime> FirstRecord;
     std::optional<std::uintmax_t> Size;
     std::string Sha256;
+    bool HarmlessChange = false;  // NOT VALID, and a known harmless change explains it
+    QString LikelyCause;          // the sentence about the search, for a NOT VALID log
     // Which check of this path the row waits for: a result of any other is stale.
     uint64_t CheckSerial = 0;
 };

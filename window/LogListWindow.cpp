@@ -31,11 +31,14 @@ struct TOutcomeChoice {
     TLogListFilter::TOutcomeChoice Filter;
 };
 
-const std::array<TOutcomeChoice, 7> OutcomeChoices{{
+const std::array<TOutcomeChoice, 8> OutcomeChoices{{
     {"All logs", "", {}},
     {"All problems", "all but OK", {std::nullopt, true}},
     {"Only OK", "only OK", {TCheckOutcome::Ok, false}},
     {"Only NOT VALID", "only NOT VALID", {TCheckOutcome::NotValid, false}},
+    {"NOT VALID, harmless change",
+     "NOT VALID, explained by a harmless change",
+     {std::nullopt, false, true}},
     {"Only not interpretable", "only not interpretable", {TCheckOutcome::NotInterpretable, false}},
     {"Only not checked", "only not checked", {TCheckOutcome::NotChecked, false}},
     {"Only failed to load", "only failed to load", {TCheckOutcome::Error, false}},
@@ -358,6 +361,7 @@ void TLogListWindow::StartReport(const QString& path) {
         log.SoftwareVersion = shown.SoftwareVersion;
         log.HeaderRead = shown.SoftwareVersion.value_or(0) != 0;
         log.Sha256 = shown.Sha256;
+        log.LikelyCause = shown.LikelyCause;
         logs.push_back(std::move(log));
     }
     MarkDuplicates(logs);

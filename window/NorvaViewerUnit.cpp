@@ -489,6 +489,10 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     }
     LoadedStamp_ = stamp;
     ShowWhyNotChecked();
+    const std::optional<TLikelyCause>& cause = Loader_->LikelyCause();
+    if (cause && cause->Found()) {
+        ShowLikelyCause(QString::fromStdString(LikelyCauseText(*cause)));
+    }
     WatchLoadedFile();
 }
 
@@ -497,8 +501,16 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
 void TfmNorvaViewer::ShowLoadingFileName(const std::filesystem::path& path) {
     SetFileNameText(PathText(path));
     SetCheckResult("...");
+    ShowLikelyCause({});
     Ui_->lbLogfileName->repaint();
     Ui_->lbCheckResult->repaint();
+}
+
+// Below the text box, and as the verdict's tooltip: the harmless change that explains a NOT
+// VALID verdict, which stays NOT VALID. Empty for every other file.
+void TfmNorvaViewer::ShowLikelyCause(const QString& text) {
+    Ui_->lbLikelyCause->setText(text);
+    Ui_->lbCheckResult->setToolTip(text);
 }
 
 // The loader leaves the verdict label alone for a file it does not check.
@@ -637,7 +649,10 @@ void TfmNorvaViewer::ExportCellsCsv() {
         FileStamp(LoadedFile_) == LoadedStamp_ ? FileSha256(LoadedFile_) : std::string();
     const std::string csv =
         CellCsvHeader() + CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(),
-                                      Loader_->Verdict(), digest);
+                                      Loader_->Verdict(), digest,
+                                      Loader_->LikelyCause()
+                                          ? LikelyCauseCodes(Loader_->LikelyCause()->Changes)
+                                          : std::string());
     WriteChosenFile(path, [&csv](QSaveFile& file) {
         return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
                static_cast<qint64>(csv.size());

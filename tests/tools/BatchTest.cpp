@@ -280,10 +280,10 @@ TEST(BatchStreamTest, HumanLinesQuoteOddNamesAndCsvListsFilesWithoutCells) {
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[1],
               "d0/log003.ktz,,,,,,,,,,,,,Not checked: software version 789 is below 790,"
-              "b9eb8962550357abb6fe8dd08bd6bfa4a7719c4d26f50c7fb943548897f2771b");
+              "b9eb8962550357abb6fe8dd08bd6bfa4a7719c4d26f50c7fb943548897f2771b,");
     EXPECT_TRUE(rows[2].startsWith("vanished.ktz,,,,,,,,,,,,,Failed to load: Datei vanished.ktz"))
         << rows[2].toStdString();
-    EXPECT_TRUE(rows[2].endsWith(" No such file or directory.,")) << rows[2].toStdString();
+    EXPECT_TRUE(rows[2].endsWith(" No such file or directory.,,")) << rows[2].toStdString();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -94,10 +95,17 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // A log opened in the main window becomes the list's current row.
+    Window->ChooseLogFile = [](const QString&) { return SamplePath("tampered.ktz"); };
+    Window->findChild<QPushButton*>("btOpen")->click();
+    EXPECT_EQ(list.Table().currentIndex().siblingAtColumn(0).data().toString(), "tampered.ktz");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    // Quitting from the main window ends the list too.
-    Window->close();
+    // Inside the screen's available area; quitting from the list ends the program.
+    EXPECT_TRUE(list.screen()->availableGeometry().contains(list.frameGeometry()))
+        << list.frameGeometry().x() << "," << list.frameGeometry().width();
+    QTest::keyClick(&list, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(list.isVisible());
+    EXPECT_FALSE(Window->isVisible());
 }
 
 // Copies a sample into `dir` under `name`, as the file system's bytes.
@@ -172,7 +180,17 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
         CopySample(sample, QDir(logs.path()), sample);
     }
     CopySample("tampered.ktz", QDir(logs.path()), "tampered-copy.ktz");
+    {
+        // A signed log an editor gave a byte-order mark: NOT VALID, explained.
+        QFile demo(SamplePath("demo-gsmr.ktz"));
+        QFile marked(QDir(logs.path()).filePath("marked.ktz"));
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && marked.open(QIODevice::WriteOnly));
+        marked.write("\xEF\xBB\xBF" + demo.readAll());
+    }
     TLogListWindow& list = OpenSamples(logs.path());
+    list.OutcomeFilter().setCurrentText("NOT VALID, harmless change");
+    EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
+              QStringList{"The signature is NOT VALID \u2014 byte-order mark added"});
     QStringList errors;
     list.ShowError = [&errors](const QString& message) { errors << message; };
     list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
@@ -185,14 +203,15 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
     list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
     list.OutcomeFilter().setCurrentText("All problems");
     list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
-    EXPECT_EQ(list.CountLabel().text(), "4 of 6 logs shown, 6 checked");
+    EXPECT_EQ(list.CountLabel().text(), "5 of 7 logs shown, 7 checked");
     QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
     list.SaveReport();
     ASSERT_TRUE(list.WritingReport());
     ASSERT_TRUE(ended.wait(60000));
     EXPECT_EQ(ended.first().at(1).toString(), QString());
     const QString text = PdfText(out.filePath("problems.pdf")).simplified();
-    EXPECT_TRUE(text.contains("Covers: 4 of 6 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Covers: 5 of 7 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Likely cause: a byte-order mark was added before its"));
     EXPECT_TRUE(text.contains("In order of: File, descending"));
     const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
     const qsizetype tamperedAt = text.indexOf("tampered.ktz");
@@ -206,6 +225,13 @@ TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
         QCryptographicHash::hash(tampered.readAll(), QCryptographicHash::Sha256).toHex());
     EXPECT_GE(text.count(digest), 4);  // two rows of the summary, two pages
     EXPECT_TRUE(text.contains("The signature is NOT VALID (same content as tampered.ktz)"));
+    // A cancelled report leaves no file.
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("cancelled.pdf"); };
+    list.SaveReport();
+    list.CancelReport();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(ended.last().at(0).toBool());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"problems.pdf"});
     EXPECT_EQ(errors.size(), 1);
 }
 
