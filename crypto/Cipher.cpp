@@ -335,16 +335,20 @@ class TDerivedKeyMemo {
     std::int32_t KeySize_ = 0;
 };
 
+TDerivedKeyMemo& DerivedKeys() {
+    thread_local TDerivedKeyMemo memo;
+    return memo;
+}
+
 }  // namespace
 
 void TCipher::PrepareCipher() {
     if (!Cipher) {
         throw ECryptException(CryptMessages::InvalidState);
     }
-    thread_local TDerivedKeyMemo derivedKeys;
     const TCipherContext& context = Cipher->Context();
     Cipher->SetMode(SignCipherMode);
-    Cipher->Init(derivedKeys.Key(Password, Seed, context.KeySize), {}, VectorFiller);
+    Cipher->Init(DerivedKeys().Key(Password, Seed, context.KeySize), {}, VectorFiller);
 }
 
 std::string TCipher::EncryptText(const std::string& text) {
@@ -450,9 +454,7 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
     Signing.reset();
     const TCipherContext& context = Cipher->Context();
     const auto block = static_cast<std::size_t>(context.BufferSize);
-    std::string key = SignHashClass()->DeriveKey(Password, Seed, context.KeySize,
-                                                 TFormat_Copy::ClassRef(), KeyDerivationIndex);
-    TTextWiper keyWiper(key);
+    const std::string& key = DerivedKeys().Key(Password, Seed, context.KeySize);
     Cipher->SetMode(SignCipherMode);
     Cipher->Init(key, {}, VectorFiller);
     std::string start(reinterpret_cast<const char*>(Cipher->Vector().data()), block);
