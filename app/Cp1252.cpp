@@ -34,6 +34,11 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }  // namespace
 
 std::string Cp1252ToUtf8(const std::string& bytes) {
+    // Most texts of a log are ASCII, which reads the same in both.
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<uint8_t>(c) < 0x80; })) {
+        return bytes;
+    }
     std::string out;
     out.reserve(bytes.size());
     for (const char c : bytes) {

@@ -154,38 +154,37 @@ bool IsReadableKind(mode_t mode) {
     return S_ISREG(mode) || S_ISFIFO(mode);
 }
 
-// Opens a log file for reading only; the descriptor is closed again on every way out.
-TFileDescriptor OpenLogFile(const std::filesystem::path& path, bool& pipe) {
+// Opens a log file for reading only; the descriptor is closed again on every way out. `size` is
+// the size of a regular file when it was opened.
+TFileDescriptor OpenLogFile(const std::filesystem::path& path, bool& pipe, size_t& size) {
     // Looked at before opening: opening a device can have effects of its own.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && !IsReadableKind(info.st_mode)) {
         throw EFOpenError(path.string());
     }
     // Without O_NONBLOCK, opening a FIFO nobody writes to would wait for ever; with it, such a
-    // FIFO reads as empty. Reads themselves block again, so a slow writer is waited for.
+    // FIFO reads as empty. Reads from a pipe block again, so a slow writer is waited for; the
+    // flag means nothing to a regular file.
     TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !IsReadableKind(info.st_mode) ||
-        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !IsReadableKind(info.st_mode)) {
         throw EFOpenError(path.string());
     }
     pipe = S_ISFIFO(info.st_mode);
+    if (pipe && ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+        throw EFOpenError(path.string());
+    }
+    size = pipe ? 0 : static_cast<size_t>(info.st_size);
     return fd;
 }
 
-// Reads the file into one buffer of its size, left uninitialised: a buffer that doubles
-// while it grows holds two copies at the end, and zero-filling first is a wasted pass over
+// Reads the file into one buffer of its `size` (as opened), left uninitialised: a buffer that
+// doubles while it grows holds two copies at the end, and zero-filling first is a wasted pass over
 // a large log. A file that grows meanwhile is read to its new end. A pipe is read to its end,
 // up to MaxPipeBytes.
-TFileBytes ReadWholeFile(const TFileDescriptor& fd, bool pipe, const std::filesystem::path& path) {
+TFileBytes ReadWholeFile(const TFileDescriptor& fd, bool pipe, size_t size,
+                         const std::filesystem::path& path) {
     TFileBytes file;
-    size_t capacity = pipe ? size_t{1} << 16 : 0;
-    if (!pipe) {
-        struct stat info {};
-        if (::fstat(fd.Get(), &info) != 0) {
-            throw EFOpenError(path.string());
-        }
-        capacity = static_cast<size_t>(info.st_size);
-    }
+    size_t capacity = pipe ? size_t{1} << 16 : size;
     file.Bytes = AllocateBytes(capacity);
     while (true) {
         if (file.Size == capacity) {
@@ -241,8 +240,9 @@ bool IsSignatureLine(std::string_view line) {
 
 TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
     bool pipe = false;
-    const TFileDescriptor fd = OpenLogFile(path, pipe);
-    TFileBytes file = ReadWholeFile(fd, pipe, path);
+    size_t size = 0;
+    const TFileDescriptor fd = OpenLogFile(path, pipe, size);
+    TFileBytes file = ReadWholeFile(fd, pipe, size, path);
     if (fileBytes) {
         fileBytes(std::string_view(file.Bytes.get(), file.Size));
     }
@@ -252,13 +252,17 @@ TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fi
 TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t bufferSize)
     : Path_(path), Capacity_(std::max<std::size_t>(bufferSize, 1)) {
     bool pipe = false;
-    TFileDescriptor fd = OpenLogFile(path, pipe);
+    size_t size = 0;
+    TFileDescriptor fd = OpenLogFile(path, pipe, size);
     if (pipe) {
-        TFileBytes file = ReadWholeFile(fd, pipe, path);
+        TFileBytes file = ReadWholeFile(fd, pipe, size, path);
         WholeSize_ = file.Size;
         Whole_ = TLogText(std::move(file.Bytes), file.Size);
         return;
     }
+    // A small file gets a buffer of its size: one byte more lets a read see its end at once.
+    Capacity_ = std::min(Capacity_, size + 1);
+    OpenedSize_ = size;
     Buffer_ = std::make_unique_for_overwrite<char[]>(Capacity_);
     Fd_ = fd.Release();
 }
@@ -302,7 +306,10 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
         if (fileBytes && fresh != 0) {
             fileBytes(std::string_view(into, fresh));
         }
-        ended = fresh == 0;
+        // A read that stops short at the size the file had when opened has reached its end; a
+        // further read would only say so.
+        ended = fresh == 0 ||
+                (fresh < Capacity_ - held && static_cast<size_t>(offset) + fresh == OpenedSize_);
         if (const void* nul = fresh != 0 ? std::memchr(into, '\0', fresh) : nullptr) {
             if (fileBytes) {
                 ReadOnPastText(offset + got, fileBytes);

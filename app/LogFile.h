@@ -89,6 +89,7 @@ class TLogTextRuns {
     std::size_t WholeSize_ = 0;  // the bytes read from the pipe, a NUL byte and beyond included
     std::unique_ptr<char[]> Buffer_;
     std::size_t Capacity_;
+    std::size_t OpenedSize_ = 0;  // the size of the file when it was opened
 };
 
 // The lines of the measurement block: up to eight from FirstRecordLine on, signature lines

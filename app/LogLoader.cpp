@@ -1,5 +1,6 @@
 #include "app/LogLoader.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -7,9 +8,11 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "app/Errors.h"
 #include "app/LogFile.h"
+#include "data/Logger.h"
 
 namespace {
 
@@ -101,7 +104,7 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytes
             runs ? FindLikelyCauseReadingAgain(*runs, path) : FindLikelyCause(text.Bytes());
     }
     // A record line at index 0 means a file without header: nothing to show.
-    if (State_.FirstRecordLine <= 0) {
+    if (State_.FirstRecordLine <= 0 || !ParseRecords_) {
         return;
     }
     FillDirectionSlots(records);
@@ -188,8 +191,9 @@ void TLogLoader::SelectFirstDirectionWithData() {
 }
 
 void TLogLoader::ResetLogState() {
+    const TDateTime now = Now();
     for (TDirectionSlot& slot : Slots_) {
-        slot.Measurement->Clear();
+        slot.Measurement->Clear(now);
         View_.EnableSelector(slot.Selector, false);
         slot.HasData = false;
     }
@@ -206,15 +210,37 @@ void TLogLoader::ResetLogState() {
 }
 
 void TLogLoader::PlaceDirectionSelectors(int32_t offset, int32_t angle) {
+    // The places take sixteen sines and cosines; the logs of a delivery mostly share a few
+    // offsets and angles, so each thread keeps the places of the last few.
+    struct TPlaces {
+        int32_t Offset = 0;
+        int32_t Angle = 0;
+        std::array<std::pair<int, int>, DirectionCount> Places{};
+    };
+    thread_local std::array<std::optional<TPlaces>, 4> known;
+    thread_local size_t nextKnown = 0;
+    for (const std::optional<TPlaces>& places : known) {
+        if (places && places->Offset == offset && places->Angle == angle) {
+            for (int i = 0; i < DirectionCount; ++i) {
+                View_.MoveSelector(Slots_[i].Selector, places->Places[i].first,
+                                   places->Places[i].second);
+            }
+            return;
+        }
+    }
     constexpr long double pi = 3.141592653589793238462643383279502884L;
+    TPlaces placed{offset, angle, {}};
     for (int i = 0; i < DirectionCount; ++i) {
         const int32_t step = CheckedInt32(int64_t{angle} * i);
         const int32_t theta = CheckedInt32(int64_t{offset} + step);
         const long double radians = static_cast<long double>(theta) * pi / 180.0L;
         const int x = RoundEven(SelectorCircleRadius * std::sin(radians));
         const int y = RoundEven(SelectorCircleRadius * std::cos(radians));
-        View_.MoveSelector(Slots_[i].Selector, SelectorCircleOrigin + x, SelectorCircleOrigin - y);
+        placed.Places[i] = {SelectorCircleOrigin + x, SelectorCircleOrigin - y};
+        View_.MoveSelector(Slots_[i].Selector, placed.Places[i].first, placed.Places[i].second);
     }
+    known[nextKnown] = placed;
+    nextKnown = (nextKnown + 1) % known.size();
 }
 
 void TLogLoader::rbXClick(int index) {

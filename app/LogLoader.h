@@ -27,6 +27,10 @@ class TLogLoader {
     // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
     void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
     void ResetLogState();
+    // Whether a load parses, shows and charts the records (the default). A caller that uses
+    // nothing but the verdict and the header values turns it off: the slots then stay empty
+    // and DataLoaded false.
+    void SetParseRecords(bool parse) { ParseRecords_ = parse; }
     void PlaceDirectionSelectors(int32_t offset, int32_t angle);
 
     // A selector became selected (by the user or by the loader): show that direction.
@@ -66,4 +70,5 @@ class TLogLoader {
     std::optional<TSignatureVerdict> Verdict_;
     std::optional<TLikelyCause> LikelyCause_;
     bool TextEmpty_ = true;
+    bool ParseRecords_ = true;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -39,15 +40,21 @@ void TBatchInputSource::EnterFolder(const fs::path& folder) {
     std::error_code error;
     TFolderFrame frame;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        frame.Entries.push_back(it->path());
+        frame.Entries.push_back(*it);
     }
     if (error) {
         Pending_ = TBatchInput{folder, "cannot read this folder (" + error.message() + ")"};
         return;
     }
-    std::sort(frame.Entries.begin(), frame.Entries.end(), [](const fs::path& a, const fs::path& b) {
-        return a.filename().native() < b.filename().native();
-    });
+    // By name: a listed entry's path is the folder's, a separator and the name.
+    const auto name = [](const fs::directory_entry& entry) {
+        const std::string& path = entry.path().native();
+        return std::string_view(path).substr(path.rfind('/') + 1);
+    };
+    std::sort(frame.Entries.begin(), frame.Entries.end(),
+              [&name](const fs::directory_entry& a, const fs::directory_entry& b) {
+                  return name(a) < name(b);
+              });
     Folders_.push_back(std::move(frame));
     if (FolderEntered) {
         FolderEntered(folder);
@@ -69,15 +76,16 @@ std::optional<TBatchInput> TBatchInputSource::NextFromFolders() {
             Folders_.pop_back();
             continue;
         }
-        const fs::path entry = std::move(frame.Entries[frame.Position++]);
+        const fs::directory_entry entry = std::move(frame.Entries[frame.Position++]);
         std::error_code error;
-        if (fs::is_directory(entry, error)) {
+        // A link is followed to what it names.
+        if (entry.is_directory(error)) {
             if (Recursive_) {
-                EnterFolder(entry);
+                EnterFolder(entry.path());
             }
-        } else if (HasLogExtension(entry)) {
+        } else if (HasLogExtension(entry.path())) {
             // A file that vanished after the listing still gets its row: its load fails.
-            return TBatchInput{entry, std::nullopt};
+            return TBatchInput{entry.path(), std::nullopt};
         }
     }
 }

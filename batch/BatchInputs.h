@@ -43,7 +43,8 @@ class TBatchInputSource {
 
   private:
     struct TFolderFrame {
-        std::vector<std::filesystem::path> Entries;
+        // As listed: the kind of an entry that is no link is known without looking again.
+        std::vector<std::filesystem::directory_entry> Entries;
         size_t Position = 0;
     };
     void EnterFolder(const std::filesystem::path& folder);

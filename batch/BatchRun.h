@@ -20,19 +20,30 @@ inline size_t ReorderWindow(unsigned jobs) {
 }
 
 // Takes inputs from next() until it gives nothing, runs work() on each on `jobs` threads and
-// calls deliver() with every result on the calling thread in input order, each as soon as it and
-// every earlier one are done. At most `window` inputs are taken ahead of the last emitted one.
-// While it waits it calls tick(number of works done) now and then. Setting *stop ends the run
+// calls deliver() with every result on the calling thread in input order, once it and every
+// earlier one are done. At most `window` inputs are taken ahead of the last emitted one. The
+// calling thread is woken for a handful of results at a time (ReadyBatch), when the workers run
+// out of room or of inputs, and otherwise looks every ReadyLatency, so that short works do not
+// cost a wake-up each. Whenever it is about to wait, and now and then while it waits, it calls
+// tick(number of works done): the moment to flush what deliver() wrote. Setting *stop ends the run
 // early: no further input is taken and nothing more is delivered. `next` is called on worker
 // threads, one call at a time; `work` may touch only its own input. An exception thrown by
 // next, work, deliver or tick ends the run the same way; once every thread has been joined,
 // the first one is thrown on to the caller.
+// How many results wait before the thread that delivers them is woken: a part of the window, so
+// that the workers do not run out of room meanwhile.
+inline size_t ReadyBatch(size_t window) {
+    return std::clamp<size_t>(window / 4, 1, 16);
+}
+
+// The longest a result that is ready waits for the thread that delivers it.
+inline constexpr std::chrono::milliseconds ReadyLatency{20};
+
 template <typename Input, typename Result>
 void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<Input>()>& next,
                 const std::function<Result(Input&)>& work,
                 const std::function<void(Result&)>& deliver,
                 const std::function<void(size_t)>& tick, const std::atomic<bool>* stop = nullptr) {
-    using namespace std::chrono_literals;
     window = std::max<size_t>(window, 1);
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     std::mutex inputMutex;  // taking the next input
@@ -43,6 +54,9 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
     size_t taken = 0;  // guarded by both: written under both locks
     size_t emitted = 0;
     size_t doneCount = 0;
+    constexpr size_t NotWaiting = static_cast<size_t>(-1);
+    size_t awaited = NotWaiting;  // the result the delivering thread sleeps for
+    const size_t readyBatch = ReadyBatch(window);
     std::optional<size_t> total;
     std::exception_ptr failure;  // the first exception of any thread
     const auto ended = [&] { return total || stopped() || failure; };
@@ -65,6 +79,10 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
             const std::lock_guard inputLock(inputMutex);
             {
                 std::unique_lock lock(mutex);
+                if (taken >= emitted + window) {
+                    // Only the delivering thread makes room.
+                    finishedOne.notify_all();
+                }
                 roomFreed.wait(lock, [&] { return ended() || taken < emitted + window; });
                 if (ended()) {
                     return false;
@@ -81,12 +99,17 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
             index = taken++;
         }
         Result result = work(*input);
+        bool wake = false;
         {
             const std::lock_guard lock(mutex);
             ring[index % window] = std::move(result);
             ++doneCount;
+            wake = awaited != NotWaiting && ring[awaited % window] &&
+                   doneCount - emitted >= readyBatch;
         }
-        finishedOne.notify_all();
+        if (wake) {
+            finishedOne.notify_all();
+        }
         return true;
     };
     const auto worker = [&] {
@@ -104,12 +127,20 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
         }
         for (size_t i = 0;; ++i) {
             std::unique_lock lock(mutex);
-            while (!ring[i % window] && !(total && i >= *total) && !stopped() && !failure) {
-                finishedOne.wait_for(lock, 250ms);
+            const auto mayGoOn = [&] {
+                return ring[i % window] || (total && i >= *total) || stopped() || failure;
+            };
+            while (!mayGoOn()) {
                 const size_t soFar = doneCount;
                 lock.unlock();
                 tick(soFar);
                 lock.lock();
+                if (mayGoOn()) {
+                    break;
+                }
+                awaited = i;
+                finishedOne.wait_for(lock, ReadyLatency);
+                awaited = NotWaiting;
             }
             if ((total && i >= *total) || stopped() || failure) {
                 break;

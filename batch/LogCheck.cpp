@@ -1,6 +1,5 @@
 #include "batch/LogCheck.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "app/PathText.h"
 #include "batch/HeadlessView.h"
 #include "charts/CellTextLines.h"
+#include "crypto/Sha256.h"
 
 namespace {
 
@@ -36,15 +36,17 @@ std::vector<std::string> SplitAtLineBreaks(const std::string& text) {
 }
 
 TDirectionReport MakeDirectionReport(const TDirectionSlot& slot, int index,
-                                     const THeadlessView& view) {
+                                     const THeadlessView& view, bool cellLines) {
     TDirectionReport report;
     report.Index = index;
     report.HasData = slot.HasData;
     report.Levels = slot.Levels;
     report.Time = slot.Measurement->Timestamp;
     report.Selector = view.Placements[index];
-    report.CurrentCell = Cp1252ToUtf8(ServingCellLine(*slot.Measurement));
-    report.Neighbors = SplitAtLineBreaks(Cp1252ToUtf8(NeighborLines(*slot.Measurement)));
+    if (cellLines) {
+        report.CurrentCell = Cp1252ToUtf8(ServingCellLine(*slot.Measurement));
+        report.Neighbors = SplitAtLineBreaks(Cp1252ToUtf8(NeighborLines(*slot.Measurement)));
+    }
     return report;
 }
 
@@ -60,7 +62,7 @@ std::string PathUtf8(const std::filesystem::path& path) {
 
 TFileReport MakeFileReport(const std::filesystem::path& path,
                            const std::optional<std::string>& error, const TLogLoader& loader,
-                           const THeadlessView& view) {
+                           const THeadlessView& view, bool cellLines) {
     TFileReport report;
     report.Path = path;
     report.File = DisplayPathText(path).toStdString();
@@ -75,7 +77,7 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
         report.Selected = loader.SelectedDirection();
     }
     for (int d = 0; d < DirectionCount; ++d) {
-        report.Directions[d] = MakeDirectionReport(loader.DirectionSlots()[d], d, view);
+        report.Directions[d] = MakeDirectionReport(loader.DirectionSlots()[d], d, view, cellLines);
     }
     return report;
 }
@@ -205,14 +207,12 @@ std::string ErrorText(const std::exception& e) {
 class TDigestSink {
   public:
     TFileBytesSink Sink() {
-        return [this](std::string_view bytes) {
-            Hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        };
+        return [this](std::string_view bytes) { Hash_.Add(bytes); };
     }
-    std::string Hex() const { return Hash_.result().toHex().toStdString(); }
+    std::string Hex() { return Hash_.FinishHex(); }
 
   private:
-    QCryptographicHash Hash_{QCryptographicHash::Sha256};
+    TSha256 Hash_;
 };
 
 }  // namespace
@@ -241,10 +241,11 @@ TFileReport CheckLogFile(const TBatchInput& input, const TCheckOptions& options,
     try {
         THeadlessView view;
         TLogLoader loader(view);
+        loader.SetParseRecords(options.Records);
         view.ForgetSelectorPlacements();
         std::optional<std::string> error = input.Problem;
         std::optional<std::string> reason;
-        const bool standardInput = input.Path == "-";
+        const bool standardInput = input.Path.native() == "-";
         const std::filesystem::path& path = standardInput ? StandardInputPath : input.Path;
         std::optional<TDigestSink> digest;
         if (options.Sha256) {
@@ -263,12 +264,12 @@ TFileReport CheckLogFile(const TBatchInput& input, const TCheckOptions& options,
                 error = ErrorText(e);
             }
         }
-        TFileReport report = MakeFileReport(input.Path, error, loader, view);
+        TFileReport report = MakeFileReport(input.Path, error, loader, view, options.CellLines);
         report.ErrorReason = std::move(reason);
         if (digest && !error) {
             report.Sha256 = digest->Hex();
         }
-        if (!input.Problem && !standardInput) {
+        if (options.Size && !input.Problem && !standardInput) {
             std::error_code sizeError;
             const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
             if (!sizeError) {

@@ -50,9 +50,10 @@ struct TFileReport {
     std::optional<std::uintmax_t> Size;  // bytes, when the file could be looked at
 };
 
+// Without `cellLines` the directions' CurrentCell and Neighbors stay empty.
 TFileReport MakeFileReport(const std::filesystem::path& path,
                            const std::optional<std::string>& error, const TLogLoader& loader,
-                           const THeadlessView& view);
+                           const THeadlessView& view, bool cellLines = true);
 
 // The five outcomes a batch counts, in the order the counts are told.
 enum class TCheckOutcome { Ok, NotValid, NotInterpretable, NotChecked, Error };
@@ -106,6 +107,13 @@ std::string FileSha256(const std::filesystem::path& path);
 
 struct TCheckOptions {
     bool Sha256 = false;  // take the digest of the bytes read (TFileReport::Sha256)
+    // Write out the cell lines of every direction (TDirectionReport::CurrentCell, Neighbors);
+    // output that shows none spares the formatting.
+    bool CellLines = true;
+    // Parse the records (Directions, Selected, State.DataLoaded); output that shows nothing
+    // but the outcome leaves them unread.
+    bool Records = true;
+    bool Size = true;  // look up the file's size (TFileReport::Size)
 };
 
 using TInspectLoad = std::function<void(TLogLoader&, THeadlessView&, const TFileReport&)>;

@@ -147,9 +147,10 @@ class THashThread {
 }  // namespace
 
 // The pieces are gathered into a buffer of SignPieceSize bytes, encrypted where they stand
-// once it is full, and turned into MIME64 text in a second buffer that is hashed. With the
-// hash thread the gathering buffers are the thread's ring, and the thread writes the text.
-// Every buffer is wiped as far as it was written before it is released.
+// once it is full, and turned into MIME64 text in a second buffer that is hashed. Once the hash
+// thread runs the gathering buffers are the thread's ring, and the thread writes the text; the
+// ring is made only then, so that a short text costs no more than one piece's buffers. Every
+// buffer is wiped as far as it was written before it is released.
 class TCipher::TSigning {
   public:
     TSigning(TCryptCipher& cipher, const TFormatClass& format, const THashClass& hashClass,
@@ -157,18 +158,19 @@ class TCipher::TSigning {
         : Cipher_(cipher),
           Format_(format),
           HashThread_(hashThread),
-          PieceSlots_(hashThread ? THashThread::SlotCount : 1),
-          Pieces_(std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize * PieceSlots_)),
-          Text_(std::make_unique_for_overwrite<char[]>(format.TextSize(SignPieceSize))),
+          First_(std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize)),
           Hash_(hashClass.Create()) {
         Hash_->Init();
     }
 
     ~TSigning() {
         Thread_.reset();
-        for (std::size_t slot = 0; slot < PieceSlots_; ++slot) {
-            WipeBuffer(Pieces_.get() + slot * SignPieceSize,
-                       static_cast<std::ptrdiff_t>(PieceWritten_));
+        WipeBuffer(First_.get(), static_cast<std::ptrdiff_t>(FirstWritten_));
+        if (Ring_) {
+            for (std::size_t slot = 0; slot < THashThread::SlotCount; ++slot) {
+                WipeBuffer(Ring_.get() + slot * SignPieceSize,
+                           static_cast<std::ptrdiff_t>(RingWritten_));
+            }
         }
         WipeBuffer(Text_.get(), static_cast<std::ptrdiff_t>(TextWritten_));
     }
@@ -184,7 +186,8 @@ class TCipher::TSigning {
             const std::size_t taken = std::min(count, SignPieceSize - Used_);
             std::memcpy(Piece_ + Used_, data, taken);
             Used_ += taken;
-            PieceWritten_ = std::max(PieceWritten_, Used_);
+            std::size_t& written = Thread_ ? RingWritten_ : FirstWritten_;
+            written = std::max(written, Used_);
             data += taken;
             count -= taken;
             if (Used_ == SignPieceSize) {
@@ -208,11 +211,13 @@ class TCipher::TSigning {
   private:
     std::uint8_t* NextPieceBuffer() {
         if (HashThread_ && !Thread_ && PiecesDone_ == PiecesBeforeHashThread) {
+            Ring_ = std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize *
+                                                                   THashThread::SlotCount);
             Thread_ = std::make_unique<THashThread>(
-                Pieces_.get(), SignPieceSize,
+                Ring_.get(), SignPieceSize,
                 [this](const std::uint8_t* piece, std::size_t count) { HashPiece(piece, count); });
         }
-        return Thread_ ? Thread_->NextSlot() : Pieces_.get();
+        return Thread_ ? Thread_->NextSlot() : First_.get();
     }
 
     void EncryptPiece() {
@@ -228,9 +233,16 @@ class TCipher::TSigning {
         Used_ = 0;
     }
 
-    // On the hash thread once it runs, before that where the pieces are encrypted.
+    // On the hash thread once it runs, before that where the pieces are encrypted. Every piece
+    // but the last is whole, so the text buffer is made once, as large as the first piece needs.
     void HashPiece(const std::uint8_t* piece, std::size_t count) {
         const std::size_t textSize = Format_.TextSize(count);
+        if (textSize > TextCapacity_) {
+            WipeBuffer(Text_.get(), static_cast<std::ptrdiff_t>(TextWritten_));
+            TextWritten_ = 0;
+            Text_ = std::make_unique_for_overwrite<char[]>(textSize);
+            TextCapacity_ = textSize;
+        }
         Format_.EncodeAt(piece, count, Text_.get());
         TextWritten_ = std::max(TextWritten_, textSize);
         Hash_->UpdateUncounted(Text_.get(), textSize);
@@ -239,15 +251,17 @@ class TCipher::TSigning {
     TCryptCipher& Cipher_;
     const TFormatClass& Format_;
     const bool HashThread_;
-    const std::size_t PieceSlots_;
-    std::unique_ptr<std::uint8_t[]> Pieces_;  // one buffer, or the ring of the hash thread
+    std::unique_ptr<std::uint8_t[]> First_;  // the buffer until the hash thread runs
+    std::unique_ptr<std::uint8_t[]> Ring_;   // the ring of the hash thread
     std::unique_ptr<char[]> Text_;
+    std::size_t TextCapacity_ = 0;
     std::unique_ptr<TCryptHash> Hash_;
     std::unique_ptr<THashThread> Thread_;  // after the buffers and the hash it uses
     std::uint8_t* Piece_ = nullptr;        // the buffer being gathered into
     std::size_t Used_ = 0;
-    std::size_t PieceWritten_ = 0;  // in any one piece buffer
-    std::size_t TextWritten_ = 0;   // by the hash thread once it runs
+    std::size_t FirstWritten_ = 0;
+    std::size_t RingWritten_ = 0;  // in any one buffer of the ring
+    std::size_t TextWritten_ = 0;  // by the hash thread once it runs
     std::size_t TextLength_ = 0;
     std::size_t PiecesDone_ = 0;
 };
@@ -281,16 +295,60 @@ void TCipher::Setup(const std::string& password, const std::string& seedText) {
     Cipher = CipherClassOrDefault(SignCipherClass())->Create();
 }
 
+namespace {
+
+// Deriving a key takes 32 digests, more work than signing a small log; the logs of a delivery
+// share their licence, so each thread keeps the last key it derived. Everything it holds is
+// wiped when it is replaced and when the thread ends.
+class TDerivedKeyMemo {
+  public:
+    TDerivedKeyMemo() = default;
+    ~TDerivedKeyMemo() { Forget(); }
+    TDerivedKeyMemo(const TDerivedKeyMemo&) = delete;
+    TDerivedKeyMemo& operator=(const TDerivedKeyMemo&) = delete;
+
+    const std::string& Key(const std::string& password, const std::string& seed,
+                           std::int32_t keySize) {
+        if (Key_.empty() || keySize != KeySize_ || password != Password_ || seed != Seed_) {
+            Forget();
+            std::string key = TCipher::SignHashClass()->DeriveKey(
+                password, seed, keySize, TFormat_Copy::ClassRef(), KeyDerivationIndex);
+            TTextWiper keyWiper(key);
+            Key_.assign(key);
+            Password_.assign(password);
+            Seed_.assign(seed);
+            KeySize_ = keySize;
+        }
+        return Key_;
+    }
+
+  private:
+    void Forget() {
+        WipeText(Key_);
+        WipeText(Password_);
+        WipeText(Seed_);
+    }
+
+    std::string Key_;
+    std::string Password_;
+    std::string Seed_;
+    std::int32_t KeySize_ = 0;
+};
+
+TDerivedKeyMemo& DerivedKeys() {
+    thread_local TDerivedKeyMemo memo;
+    return memo;
+}
+
+}  // namespace
+
 void TCipher::PrepareCipher() {
     if (!Cipher) {
         throw ECryptException(CryptMessages::InvalidState);
     }
     const TCipherContext& context = Cipher->Context();
     Cipher->SetMode(SignCipherMode);
-    std::string key = SignHashClass()->DeriveKey(Password, Seed, context.KeySize,
-                                                 TFormat_Copy::ClassRef(), KeyDerivationIndex);
-    TTextWiper keyWiper(key);
-    Cipher->Init(key, {}, VectorFiller);
+    Cipher->Init(DerivedKeys().Key(Password, Seed, context.KeySize), {}, VectorFiller);
 }
 
 std::string TCipher::EncryptText(const std::string& text) {
@@ -396,9 +454,7 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
     Signing.reset();
     const TCipherContext& context = Cipher->Context();
     const auto block = static_cast<std::size_t>(context.BufferSize);
-    std::string key = SignHashClass()->DeriveKey(Password, Seed, context.KeySize,
-                                                 TFormat_Copy::ClassRef(), KeyDerivationIndex);
-    TTextWiper keyWiper(key);
+    const std::string& key = DerivedKeys().Key(Password, Seed, context.KeySize);
     Cipher->SetMode(SignCipherMode);
     Cipher->Init(key, {}, VectorFiller);
     std::string start(reinterpret_cast<const char*>(Cipher->Vector().data()), block);

@@ -90,18 +90,23 @@ char TCell::ServiceChar() const {
 TCellData::TCellData() = default;
 
 void TCellData::Clear() {
+    Clear(Now());
+}
+
+void TCellData::Clear(TDateTime now) {
     for (TCell& cell : Cells) {
         cell.Reset();
     }
     LineValue11 = NoValue;
     LineValue12 = NoValue;
     LineValue13 = NoValue;
-    SetIdentity(0, 0, Now());
+    SetIdentity(0, 0, now);
 }
 
 void TCellData::ParseLine(const std::string& line) {
     Clear();
-    std::vector<std::string> fields;
+    // The fields keep their room from one line to the next.
+    thread_local std::vector<std::string> fields;
     SplitFields(line, fields, FieldHigh, false, FieldDelimiters());
     if (fields[0] != "03") {
         return;

@@ -35,6 +35,8 @@ class TCellData {
     virtual ~TCellData() = default;
 
     void Clear();
+    // Clear() with the time of now already taken (one look at the clock for several records).
+    void Clear(TDateTime now);
     void ParseLine(const std::string& line);
     void SetIdentity(int32_t ci, int32_t lac, TDateTime time);
 

@@ -70,10 +70,17 @@ TDateTime ParseLogTime(const std::string& text) {
 TDateTime Now() {
     const auto now = chrono::system_clock::now();
     const std::time_t seconds = chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) {
-        return 0;
+    // Every record cleared takes the time, many in a second: the calendar time of the second
+    // is worked out once.
+    thread_local std::optional<std::pair<std::time_t, std::tm>> lastSecond;
+    if (!lastSecond || lastSecond->first != seconds) {
+        std::tm local{};
+        if (localtime_r(&seconds, &local) == nullptr) {
+            return 0;
+        }
+        lastSecond.emplace(seconds, local);
     }
+    const std::tm& local = lastSecond->second;
     const auto millisecond = static_cast<int32_t>(
         chrono::duration_cast<chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     const std::optional<chrono::year_month_day> date =

@@ -101,21 +101,29 @@ int32_t SplitFields(const std::string& text, std::vector<std::string>& fields, i
     if (fields.size() < slots) {
         fields.resize(slots);
     }
+    const char* const data = text.data();
+    const size_t size = text.size();
     int32_t count = 0;
-    size_t start = 0;
-    size_t length = 0;
-    bool inRun = skipEmpty;
+    size_t start = 0;  // of the field being read
+    size_t p = 0;
+    bool inRun = skipEmpty;  // no byte but delimiters since the last field (skipEmpty only)
+    bool full = false;
     fields[0].clear();
-    for (size_t p = 0; p < text.size(); ++p) {
-        if (!delimiters.test(static_cast<unsigned char>(text[p]))) {
-            ++length;
+    while (true) {
+        while (p < size && !delimiters[static_cast<unsigned char>(data[p])]) {
+            ++p;
+        }
+        if (p == size) {
+            break;
+        }
+        if (p > start) {
             inRun = false;
-            continue;
         }
         if (!inRun) {
-            fields[static_cast<size_t>(count)].assign(text, start, length);
+            fields[static_cast<size_t>(count)].assign(data + start, p - start);
             ++count;
             if (count > high) {
+                full = true;
                 break;
             }
             fields[static_cast<size_t>(count)].clear();
@@ -123,11 +131,10 @@ int32_t SplitFields(const std::string& text, std::vector<std::string>& fields, i
         if (skipEmpty) {
             inRun = true;
         }
-        start = p + 1;
-        length = 0;
+        start = ++p;
     }
-    if (count <= high && length > 0) {
-        fields[static_cast<size_t>(count)].assign(text, start, length);
+    if (!full && size > start) {
+        fields[static_cast<size_t>(count)].assign(data + start, size - start);
         ++count;
     }
     for (auto i = static_cast<size_t>(count); i < slots; ++i) {
@@ -140,21 +147,27 @@ std::string FormatInt(int64_t value, int width, int minDigits) {
     const bool negative = value < 0;
     // The magnitude is taken in unsigned arithmetic so that the most negative value works.
     uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    std::string digits;
+    char digits[20];
+    size_t digitCount = 0;
     do {
-        digits.push_back(static_cast<char>('0' + magnitude % 10));
+        digits[digitCount++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    if (static_cast<int>(digits.size()) < minDigits) {
-        digits.append(static_cast<size_t>(minDigits) - digits.size(), '0');
+    const size_t zeroFilled = std::max(digitCount, static_cast<size_t>(std::max(minDigits, 0)));
+    const size_t withSign = zeroFilled + (negative ? 1 : 0);
+    const size_t total = std::max(withSign, static_cast<size_t>(std::max(width, 0)));
+    std::string text(total, ' ');
+    char* out = text.data() + total;
+    for (size_t i = 0; i < digitCount; ++i) {
+        *--out = digits[i];
+    }
+    for (size_t i = digitCount; i < zeroFilled; ++i) {
+        *--out = '0';
     }
     if (negative) {
-        digits.push_back('-');
+        *--out = '-';
     }
-    if (static_cast<int>(digits.size()) < width) {
-        digits.append(static_cast<size_t>(width) - digits.size(), ' ');
-    }
-    return {digits.rbegin(), digits.rend()};
+    return text;
 }
 
 std::string HexText(uint32_t value, int digits) {

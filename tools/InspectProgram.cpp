@@ -247,8 +247,15 @@ std::string LikelyCauseCodesOf(const TFileReport& report) {
 TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool batch,
                          const TInspectImages& images) {
     TFileOutcome outcome;
-    // A digest costs a pass over the bytes: taken only for output that shows it.
-    const TCheckOptions check{.Sha256 = batch || options.Json || options.JsonLines || options.Csv};
+    // A digest costs a pass over the bytes, the records their parsing, the cell lines their
+    // formatting and the size a look-up: each is made only for output that shows it (none shows
+    // the size). The lines for people of a batch show the outcome alone (and whether the bytes
+    // repeat an earlier file's).
+    const bool outcomeOnly = batch && !options.Json && !options.JsonLines && !options.Csv;
+    const TCheckOptions check{.Sha256 = batch || options.Json || options.JsonLines || options.Csv,
+                              .CellLines = options.Json || options.JsonLines || !batch,
+                              .Records = !outcomeOnly,
+                              .Size = false};
     outcome.Report = CheckLogFile(
         input, check, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (options.Csv && !report.Error) {
@@ -320,6 +327,8 @@ class TBatchPrinter {
         const std::optional<std::filesystem::path> duplicateOf = FirstWithSameBytes(outcome.Report);
         Counts_.Add(outcome.Report);
         if (outcome.Report.Error) {
+            // Standard error is not buffered: what came before goes out first.
+            std::cout.flush();
             std::cerr << "norva-inspect: " << HumanPathText(outcome.Report.Path) << ": "
                       << *outcome.Report.Error << '\n';
         }
@@ -335,7 +344,6 @@ class TBatchPrinter {
         } else {
             WriteSummary(std::cout, outcome.Report);
         }
-        std::cout.flush();
     }
 
     TExitStatus End() {
@@ -495,7 +503,12 @@ TExitStatus Run(const TOptions& options, const TInspectImages& images) {
             printer.Print(outcome);
             ++printed;
         },
-        [&](size_t done) { progress.Tick(done); });
+        [&](size_t done) {
+            // Whatever is done reaches the output before the runner waits for more (and before
+            // the progress line can show).
+            std::cout.flush();
+            progress.Tick(done);
+        });
     progress.Finish(printed);
     return printer.End();
 }

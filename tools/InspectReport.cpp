@@ -195,6 +195,11 @@ bool NeedsEscape(char32_t c) {
 }  // namespace
 
 std::string HumanPathText(const std::filesystem::path& path) {
+    const std::string& bytes = path.native();
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return c >= ' ' && c < 0x7f && c != '"'; })) {
+        return bytes;  // printable ASCII: shown as it is
+    }
     const QString text = DisplayPathText(path);
     const QList<uint> characters = text.toUcs4();
     if (std::none_of(characters.begin(), characters.end(), NeedsEscape)) {

@@ -57,6 +57,22 @@ std::vector<std::vector<std::string>> RunsOfFile(const std::string& bytes) {
     return passes;
 }
 
+using namespace std::string_literals;
+
+// A pass reads to the end the file has then: the buffer is sized when the file is opened, and
+// a file that grew since, by a byte or by a line, is still read whole.
+TEST(LogTextRunsTest, APassReadsAFileThatGrewSinceItWasOpened) {
+    const std::string first = "LICENSE: A\r\nSWVERSION: NG-FW 795\r\n";
+    for (const std::string& added : {"X"s, "03;20240514102231;U\r\n"s}) {
+        const TTextFile file(first);
+        TLogTextRuns runs(file.Path());
+        std::ofstream(file.Path(), std::ios::binary | std::ios::app) << added;
+        std::string read;
+        runs.ForEachRun([&read](std::string_view run) { read += run; });
+        EXPECT_EQ(read, first + added);
+    }
+}
+
 // Read whole or in runs, the text holds the same lines: no run ends inside a line or between
 // the CR and the LF of a line end.
 TEST_P(SplitLogLinesTest, GivesTheLinesOfTheText) {
@@ -70,8 +86,6 @@ TEST_P(SplitLogLinesTest, GivesTheLinesOfTheText) {
         EXPECT_EQ(lines, GetParam().lines) << runs.size() << " runs";
     }
 }
-
-using namespace std::string_literals;
 
 INSTANTIATE_TEST_SUITE_P(
     LineEnds, SplitLogLinesTest,

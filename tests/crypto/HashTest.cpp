@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/CryptHash.h"
+#include "crypto/Sha256.h"
 #include "tests/support/OpenSslReference.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VectorFile.h"
@@ -118,6 +119,40 @@ TEST(DeriveKey, MatchesItsDefinitionForAnyLength) {
                   TFormat_HEX::ClassRef()->Encode(key));
     }
     EXPECT_THROW(sha1->DeriveKey("d", "s", -1, nullptr, 1), std::invalid_argument);
+}
+
+// The digest that names a file's bytes: the known answers in pieces of every size, and OpenSSL's
+// answer for every length across the block and padding edges, by the SHA instructions (where
+// the processor has them) and by the portable code alike.
+TEST(Sha256, KnownAnswersAndOpenSslOnBothPaths) {
+    for (const TSha256::TPath path : {TSha256::TPath::Fastest, TSha256::TPath::Portable}) {
+        SCOPED_TRACE(path == TSha256::TPath::Portable ? "portable" : "fastest");
+        for (const auto& v : testsupport::ReadVectors(NORVA_TEST_DATA, "sha256-fips180.txt")) {
+            SCOPED_TRACE(v.Source);
+            std::string message;
+            for (unsigned long i = std::stoul(v.Text("repeat")); i > 0; --i) {
+                message += v.Text("text");
+            }
+            for (const std::size_t piece : {message.size() + 1, std::size_t{1}, std::size_t{63},
+                                            std::size_t{64}, std::size_t{65}}) {
+                TSha256 hash(path);
+                for (std::size_t i = 0; i < message.size(); i += piece) {
+                    hash.Add(std::string_view(message).substr(i, piece));
+                }
+                EXPECT_EQ(hash.FinishHex(), v.Text("sha256")) << "pieces of " << piece;
+            }
+        }
+        std::string message;
+        for (std::size_t length = 0; length <= 200; ++length) {
+            TSha256 hash(path);
+            hash.Add(message);
+            const auto digest = hash.Finish();
+            EXPECT_EQ(ToHex(std::string(digest.begin(), digest.end())),
+                      ToHex(testsupport::ref::Sha256(message)))
+                << length << " bytes";
+            message += static_cast<char>(length * 37 + 11);
+        }
+    }
 }
 
 }  // namespace

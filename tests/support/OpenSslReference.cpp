@@ -21,6 +21,12 @@ std::string Sha1(std::string_view data) {
     return std::string(reinterpret_cast<char*>(digest), sizeof(digest));
 }
 
+std::string Sha256(std::string_view data) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    EVP_Digest(data.data(), data.size(), digest, nullptr, EVP_sha256(), nullptr);
+    return std::string(reinterpret_cast<char*>(digest), sizeof(digest));
+}
+
 std::string Encrypt(std::string_view cipherName, std::string_view key, std::string_view iv,
                     std::string_view data) {
     const std::string name(cipherName);

@@ -8,6 +8,7 @@
 namespace testsupport::ref {
 
 std::string Sha1(std::string_view data);
+std::string Sha256(std::string_view data);
 // Ciphers named as EVP knows them, e.g. "AES-256-CBC"; no padding.
 std::string Encrypt(std::string_view cipherName, std::string_view key, std::string_view iv,
                     std::string_view data);
