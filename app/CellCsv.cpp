@@ -33,6 +33,8 @@ struct TCellRowContext {
     int Direction;
     const std::string& Time;
     const std::string& Verdict;
+    const std::string& Sha256;
+    const std::string& LikelyCause;
 };
 
 // The serving cell takes its identity from the record; neighbours carry their own.
@@ -45,7 +47,7 @@ std::string CellRow(const TCellRowContext& context, const TCellData& data, int i
                    NumberField(serving ? data.Lac : cell.Lac),
                    NumberField(serving ? data.Ci : cell.Ci), NumberField(cell.C1),
                    NumberField(cell.C2), BCodeField(cell.BCode), ServiceField(cell.ServiceChar()),
-                   context.Verdict});
+                   context.Verdict, context.Sha256, context.LikelyCause});
 }
 
 }  // namespace
@@ -53,7 +55,7 @@ std::string CellRow(const TCellRowContext& context, const TCellData& data, int i
 const std::string& CellCsvHeader() {
     static const std::string header =
         CsvRow({"file", "direction", "time", "cell", "channel", "level_dbm", "network", "lac", "ci",
-                "c1", "c2", "b", "d", "verdict"});
+                "c1", "c2", "b", "d", "verdict", "sha256", "likely_cause"});
     return header;
 }
 
@@ -85,7 +87,8 @@ std::string CsvRow(const std::vector<std::string>& fields) {
 }
 
 std::string CellCsvRows(const std::string& file, const TDirectionSlots& directions,
-                        std::optional<TSignatureVerdict> verdict) {
+                        std::optional<TSignatureVerdict> verdict, const std::string& sha256,
+                        const std::string& likelyCause) {
     const std::string verdictText = verdict ? VerdictText(*verdict) : std::string();
     std::string rows;
     for (int d = 0; d < DirectionCount; ++d) {
@@ -95,7 +98,7 @@ std::string CellCsvRows(const std::string& file, const TDirectionSlots& directio
         }
         const TCellData& data = *slot.Measurement;
         const std::string time = IsoTimeText(data.Timestamp);
-        const TCellRowContext context{file, d, time, verdictText};
+        const TCellRowContext context{file, d, time, verdictText, sha256, likelyCause};
         for (int index = 0; index < TCellData::CellCount; ++index) {
             if (index == 0 || data.Cell(index).Level != NoValue) {
                 rows += CellRow(context, data, index);

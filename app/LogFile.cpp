@@ -239,10 +239,13 @@ bool IsSignatureLine(std::string_view line) {
 
 }  // namespace
 
-TLogText ReadLogText(const std::filesystem::path& path) {
+TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
     bool pipe = false;
     const TFileDescriptor fd = OpenLogFile(path, pipe);
     TFileBytes file = ReadWholeFile(fd, pipe, path);
+    if (fileBytes) {
+        fileBytes(std::string_view(file.Bytes.get(), file.Size));
+    }
     return TLogText(std::move(file.Bytes), file.Size);
 }
 
@@ -252,6 +255,7 @@ TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t buffer
     TFileDescriptor fd = OpenLogFile(path, pipe);
     if (pipe) {
         TFileBytes file = ReadWholeFile(fd, pipe, path);
+        WholeSize_ = file.Size;
         Whole_ = TLogText(std::move(file.Bytes), file.Size);
         return;
     }
@@ -265,8 +269,12 @@ TLogTextRuns::~TLogTextRuns() {
     }
 }
 
-void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& run) {
+void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& run,
+                              const TFileBytesSink& fileBytes) {
     if (Fd_ < 0) {
+        if (fileBytes) {
+            fileBytes(std::string_view(Whole_.Storage().get(), WholeSize_));
+        }
         if (!Whole_.Bytes().empty()) {
             run(Whole_.Bytes());
         }
@@ -291,8 +299,14 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
             throw EFOpenError(Path_.string());
         }
         size_t fresh = static_cast<size_t>(got);
+        if (fileBytes && fresh != 0) {
+            fileBytes(std::string_view(into, fresh));
+        }
         ended = fresh == 0;
         if (const void* nul = fresh != 0 ? std::memchr(into, '\0', fresh) : nullptr) {
+            if (fileBytes) {
+                ReadOnPastText(offset + got, fileBytes);
+            }
             fresh = static_cast<size_t>(static_cast<const char*>(nul) - into);
             ended = true;
         }
@@ -305,6 +319,26 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
             std::memmove(Buffer_.get(), Buffer_.get() + whole, held - whole);
             held -= whole;
         }
+    }
+}
+
+// The text ended at a NUL byte at or before `offset`; the bytes from there on are read for
+// `fileBytes` only.
+void TLogTextRuns::ReadOnPastText(off_t offset, const TFileBytesSink& fileBytes) {
+    auto spare = std::make_unique_for_overwrite<char[]>(Capacity_);
+    while (true) {
+        ssize_t got = 0;
+        do {
+            got = ::pread(Fd_, spare.get(), Capacity_, offset);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            throw EFOpenError(Path_.string());
+        }
+        if (got == 0) {
+            return;
+        }
+        fileBytes(std::string_view(spare.get(), static_cast<size_t>(got)));
+        offset += got;
     }
 }
 

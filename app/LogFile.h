@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "app/LogState.h"
 #include "data/DirectionSlot.h"
 
@@ -49,9 +51,13 @@ class TLineCursor {
 // The lines of a text up to its first NUL byte, as copies.
 std::vector<std::string> SplitLogLines(std::string_view text);
 
+// Is handed every byte of a file as it is read, once each and in order: also those after a NUL
+// byte that ends the text (to take a digest of exactly the bytes that were checked).
+using TFileBytesSink = std::function<void(std::string_view bytes)>;
+
 // Reads a whole file, opened for reading only. Raises EFOpenError when the file cannot be
 // opened or read (missing, a directory, no permission).
-TLogText ReadLogText(const std::filesystem::path& path);
+TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
 
 // A log file for a reader that does not keep its text: every pass reads the file from its
 // start, in pieces into one buffer that is reused, so that no buffer of the file's size is
@@ -69,13 +75,18 @@ class TLogTextRuns {
 
     // Hands over the text ReadLogText would give, in runs that each end at a line end or at
     // the end of the text, so that the lines of the runs are the lines of the text. A line
-    // longer than the buffer grows it.
-    void ForEachRun(const std::function<void(std::string_view run)>& run);
+    // longer than the buffer grows it. `fileBytes`, when given, gets the bytes of the file
+    // as this pass reads them, to the file's end.
+    void ForEachRun(const std::function<void(std::string_view run)>& run,
+                    const TFileBytesSink& fileBytes = {});
 
   private:
+    void ReadOnPastText(off_t offset, const TFileBytesSink& fileBytes);
+
     std::filesystem::path Path_;
     int Fd_ = -1;
-    TLogText Whole_;  // a pipe's text
+    TLogText Whole_;             // a pipe's text
+    std::size_t WholeSize_ = 0;  // the bytes read from the pipe, a NUL byte and beyond included
     std::unique_ptr<char[]> Buffer_;
     std::size_t Capacity_;
 };

@@ -4,7 +4,9 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "app/Errors.h"
 #include "app/LogFile.h"
@@ -47,7 +49,7 @@ TLogLoader::TLogLoader(ILogView& view) : View_(view) {
     PolarChart_.SetSlots(Slots_);
 }
 
-void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
+void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
     ResetLogState();
     // A view that keeps the text gets the file's one buffer. For any other the file is read
     // in pieces, and signed while its header is scanned: no buffer of the file's size is
@@ -56,7 +58,8 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     std::optional<TLogTextRuns> runs;
     std::optional<TRunningSignature> signing;
     if (View_.KeepsFileContent()) {
-        text = ReadLogText(path);
+        text = ReadLogText(path, fileBytes);
+        TextEmpty_ = text.Bytes().empty();
         View_.SetFileContent(text);
     } else {
         runs.emplace(path);
@@ -67,7 +70,12 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     if (runs) {
         signing.emplace();
         const auto sign = [&](std::string_view piece) { signing->Add(piece, State_.LicenseText); };
-        runs->ForEachRun([&](std::string_view run) { ScanAndSignRun(run, scan, sign); });
+        runs->ForEachRun(
+            [&](std::string_view run) {
+                TextEmpty_ = false;
+                ScanAndSignRun(run, scan, sign);
+            },
+            fileBytes);
     } else {
         scan.Scan(text.Bytes());
     }
@@ -87,6 +95,10 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path) {
     } else {
         Verdict_ =
             ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
+    }
+    if (Verdict_ == TSignatureVerdict::NotValid) {
+        LikelyCause_ =
+            runs ? FindLikelyCauseReadingAgain(*runs, path) : FindLikelyCause(text.Bytes());
     }
     // A record line at index 0 means a file without header: nothing to show.
     if (State_.FirstRecordLine <= 0) {
@@ -120,6 +132,39 @@ TSignatureVerdict TLogLoader::JudgeReadingAgain(TLogTextRuns& runs, const TRecor
     return verdict;
 }
 
+// Read once more, as far as a log is searched at all; a header that is not the one judged
+// means the file changed meanwhile, as when judging it again.
+TLikelyCause TLogLoader::FindLikelyCauseReadingAgain(TLogTextRuns& runs,
+                                                     const std::filesystem::path& path) const {
+    struct TTooLarge {};
+    std::string text;
+    // A pipe has no size to tell beforehand: it is read until it proves too large.
+    std::error_code noSize;
+    const std::uintmax_t size = std::filesystem::file_size(path, noSize);
+    if (!noSize && size > MaxLikelyCauseBytes) {
+        return TLikelyCause{};
+    }
+    if (!noSize) {
+        text.reserve(static_cast<std::size_t>(size));
+    }
+    try {
+        runs.ForEachRun([&text](std::string_view run) {
+            if (text.size() + run.size() > MaxLikelyCauseBytes) {
+                throw TTooLarge{};
+            }
+            text += run;
+        });
+    } catch (const TTooLarge&) {
+        return TLikelyCause{};
+    }
+    TLogState again;
+    ScanLogHeader(text, again);
+    if (!(again == State_)) {
+        throw EFOpenError(path.string());
+    }
+    return FindLikelyCause(text);
+}
+
 void TLogLoader::FillDirectionSlots(const TRecordLines& records) {
     for (size_t d = 0; d < records.Count; ++d) {
         TDirectionSlot& slot = Slots_[d];
@@ -151,9 +196,11 @@ void TLogLoader::ResetLogState() {
     State_ = TLogState{};
     NeighborChart_.Redraw();
     PolarChart_.ClearChart();
-    // A file that is never checked (version below 790, or a load that fails) must not
+    // A file that is never checked (an old version, or a load that fails) must not
     // appear beside the previous file's verdict.
     Verdict_.reset();
+    LikelyCause_.reset();
+    TextEmpty_ = true;
     View_.SetFileContentColor(std::nullopt);
     View_.SetCheckResult("...");
 }

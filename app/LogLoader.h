@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LikelyCause.h"
 #include "app/LogFile.h"
 #include "app/LogState.h"
 #include "app/LogView.h"
@@ -23,7 +24,8 @@ class TLogLoader {
     TLogLoader(const TLogLoader&) = delete;
     TLogLoader& operator=(const TLogLoader&) = delete;
 
-    void LoadLogFile(const std::filesystem::path& path);
+    // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
+    void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
     void ResetLogState();
     void PlaceDirectionSelectors(int32_t offset, int32_t angle);
 
@@ -41,12 +43,18 @@ class TLogLoader {
     int32_t SelectorBearing(int index) const { return SelectorBearings_.at(index); }
     // The verdict shown for the current file; empty when none was computed for it.
     std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
+    // For a NOT VALID file, what the search for a harmless change found; empty otherwise.
+    const std::optional<TLikelyCause>& LikelyCause() const { return LikelyCause_; }
+    // Whether the last load found no line at all: an empty file, or one that begins with a NUL.
+    bool TextEmpty() const { return TextEmpty_; }
     TReceptionPolarChart& PolarChart() { return PolarChart_; }
     TNeighborBarChart& NeighborChart() { return NeighborChart_; }
 
   private:
     TSignatureVerdict JudgeReadingAgain(TLogTextRuns& runs, const TRecordLines& records,
                                         const std::filesystem::path& path) const;
+    TLikelyCause FindLikelyCauseReadingAgain(TLogTextRuns& runs,
+                                             const std::filesystem::path& path) const;
     void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();
 
@@ -59,4 +67,6 @@ class TLogLoader {
     std::array<int32_t, DirectionCount> SelectorBearings_{};
     int Selected_ = -1;
     std::optional<TSignatureVerdict> Verdict_;
+    std::optional<TLikelyCause> LikelyCause_;
+    bool TextEmpty_ = true;
 };

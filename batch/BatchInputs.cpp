@@ -42,7 +42,7 @@ void TBatchInputSource::EnterFolder(const fs::path& folder) {
         frame.Entries.push_back(it->path());
     }
     if (error) {
-        Pending_ = TBatchInput{folder, std::nullopt};
+        Pending_ = TBatchInput{folder, "cannot read this folder (" + error.message() + ")"};
         return;
     }
     std::sort(frame.Entries.begin(), frame.Entries.end(), [](const fs::path& a, const fs::path& b) {

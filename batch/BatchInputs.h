@@ -26,8 +26,8 @@ bool HasLogExtension(const std::filesystem::path& path);
 // `recursive` those of every folder below as well, each folder's entries sorted by name and
 // walked depth first (only the listings of the folders being walked are held). Symbolic links
 // are followed, but no folder is walked twice, so link loops end. A folder that cannot be read
-// stands for itself (its load then fails); a folder that yields no log at all gives a Problem
-// entry.
+// stands for itself with a Problem saying why; a folder that yields no log at all gives a
+// Problem entry too.
 class TBatchInputSource {
   public:
     // nextPath gives the paths in order, then nothing.

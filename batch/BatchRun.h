@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -23,7 +24,9 @@ inline size_t ReorderWindow(unsigned jobs) {
 // every earlier one are done. At most `window` inputs are taken ahead of the last emitted one.
 // While it waits it calls tick(number of works done) now and then. Setting *stop ends the run
 // early: no further input is taken and nothing more is delivered. `next` is called on worker
-// threads, one call at a time; `work` must not throw and may touch only its own input.
+// threads, one call at a time; `work` may touch only its own input. An exception thrown by
+// next, work, deliver or tick ends the run the same way; once every thread has been joined,
+// the first one is thrown on to the caller.
 template <typename Input, typename Result>
 void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<Input>()>& next,
                 const std::function<Result(Input&)>& work,
@@ -41,62 +44,89 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
     size_t emitted = 0;
     size_t doneCount = 0;
     std::optional<size_t> total;
-    auto worker = [&] {
-        while (true) {
-            std::optional<Input> input;
-            size_t index = 0;
-            {
-                const std::lock_guard inputLock(inputMutex);
-                {
-                    std::unique_lock lock(mutex);
-                    roomFreed.wait(lock,
-                                   [&] { return total || stopped() || taken < emitted + window; });
-                    if (total || stopped()) {
-                        return;
-                    }
-                }
-                input = next();
-                const std::lock_guard lock(mutex);
-                if (!input) {
-                    total = taken;
-                    finishedOne.notify_all();
-                    roomFreed.notify_all();
-                    return;
-                }
-                index = taken++;
+    std::exception_ptr failure;  // the first exception of any thread
+    const auto ended = [&] { return total || stopped() || failure; };
+    // Every waiting thread wakes and sees the run end.
+    const auto fail = [&](std::exception_ptr error) {
+        {
+            const std::lock_guard lock(mutex);
+            if (!failure) {
+                failure = std::move(error);
             }
-            Result result = work(*input);
+        }
+        finishedOne.notify_all();
+        roomFreed.notify_all();
+    };
+    // Takes and works one input; false once the run has ended.
+    const auto workOne = [&] {
+        std::optional<Input> input;
+        size_t index = 0;
+        {
+            const std::lock_guard inputLock(inputMutex);
             {
-                const std::lock_guard lock(mutex);
-                ring[index % window] = std::move(result);
-                ++doneCount;
+                std::unique_lock lock(mutex);
+                roomFreed.wait(lock, [&] { return ended() || taken < emitted + window; });
+                if (ended()) {
+                    return false;
+                }
             }
-            finishedOne.notify_all();
+            input = next();
+            const std::lock_guard lock(mutex);
+            if (!input) {
+                total = taken;
+                finishedOne.notify_all();
+                roomFreed.notify_all();
+                return false;
+            }
+            index = taken++;
+        }
+        Result result = work(*input);
+        {
+            const std::lock_guard lock(mutex);
+            ring[index % window] = std::move(result);
+            ++doneCount;
+        }
+        finishedOne.notify_all();
+        return true;
+    };
+    const auto worker = [&] {
+        try {
+            while (workOne()) {
+            }
+        } catch (...) {
+            fail(std::current_exception());
         }
     };
-    const size_t threadCount = std::max(jobs, 1u);
     std::vector<std::jthread> threads;
-    for (size_t t = 0; t < threadCount; ++t) {
-        threads.emplace_back(worker);
-    }
-    for (size_t i = 0;; ++i) {
-        std::unique_lock lock(mutex);
-        while (!ring[i % window] && !(total && i >= *total) && !stopped()) {
-            finishedOne.wait_for(lock, 250ms);
-            const size_t soFar = doneCount;
+    try {
+        for (unsigned t = 0; t < std::max(jobs, 1u); ++t) {
+            threads.emplace_back(worker);
+        }
+        for (size_t i = 0;; ++i) {
+            std::unique_lock lock(mutex);
+            while (!ring[i % window] && !(total && i >= *total) && !stopped() && !failure) {
+                finishedOne.wait_for(lock, 250ms);
+                const size_t soFar = doneCount;
+                lock.unlock();
+                tick(soFar);
+                lock.lock();
+            }
+            if ((total && i >= *total) || stopped() || failure) {
+                break;
+            }
+            Result result = std::move(*ring[i % window]);
+            ring[i % window].reset();
+            emitted = i + 1;
             lock.unlock();
-            tick(soFar);
-            lock.lock();
+            roomFreed.notify_all();
+            deliver(result);
         }
-        if ((total && i >= *total) || stopped()) {
-            break;
-        }
-        Result result = std::move(*ring[i % window]);
-        ring[i % window].reset();
-        emitted = i + 1;
-        lock.unlock();
-        roomFreed.notify_all();
-        deliver(result);
+    } catch (...) {
+        fail(std::current_exception());
     }
     roomFreed.notify_all();
+    threads.clear();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }

@@ -1,13 +1,18 @@
 #include "batch/LogCheck.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <exception>
 #include <system_error>
 
 #include "app/CellCsv.h"
 #include "app/Cp1252.h"
+#include "app/Errors.h"
 #include "app/LogLoader.h"
+#include "app/Outcome.h"
+#include "app/PathText.h"
 #include "batch/HeadlessView.h"
 #include "charts/CellTextLines.h"
 
@@ -58,12 +63,14 @@ TFileReport MakeFileReport(const std::filesystem::path& path,
                            const THeadlessView& view) {
     TFileReport report;
     report.Path = path;
-    report.File = PathUtf8(path);
+    report.File = DisplayPathText(path).toStdString();
     report.Error = error;
+    report.Empty = loader.TextEmpty();
     report.State = loader.State();
     report.State.LicenseText = Cp1252ToUtf8(report.State.LicenseText);
     report.State.SignatureText = Cp1252ToUtf8(report.State.SignatureText);
     report.Verdict = loader.Verdict();
+    report.LikelyCause = loader.LikelyCause();
     if (loader.SelectedDirection() >= 0) {
         report.Selected = loader.SelectedDirection();
     }
@@ -125,13 +132,57 @@ TRgb OutcomeColor(TCheckOutcome outcome) {
 
 std::string OutcomeText(const TFileReport& report) {
     if (report.Error) {
-        return "error: " + *report.Error;
+        return "Failed to load: " + *report.Error +
+               (report.ErrorReason ? " " + *report.ErrorReason : std::string());
     }
     if (report.Verdict) {
         return VerdictText(*report.Verdict);
     }
-    return "not checked, software version " + std::to_string(report.State.SoftwareVersion) +
-           " is below 790";
+    return "Not checked: " + WhyNotCheckedText(report.State, report.Empty);
+}
+
+std::optional<std::string> OutcomeReason(const TFileReport& report) {
+    if (report.Error) {
+        return report.ErrorReason;
+    }
+    if (report.Verdict) {
+        return std::nullopt;
+    }
+    return WhyNotCheckedText(report.State, report.Empty);
+}
+
+TExitStatus ExitStatusOf(TCheckOutcome outcome) {
+    switch (outcome) {
+        case TCheckOutcome::Ok:
+            return TExitStatus::Ok;
+        case TCheckOutcome::NotValid:
+            return TExitStatus::NotValid;
+        case TCheckOutcome::NotInterpretable:
+        case TCheckOutcome::NotChecked:
+            return TExitStatus::NotJudged;
+        case TCheckOutcome::Error:
+            break;
+    }
+    return TExitStatus::LoadError;
+}
+
+TExitStatus ExitStatusOf(const TFileReport& report) {
+    return ExitStatusOf(OutcomeOf(report));
+}
+
+std::string SameContentText(const std::string& firstName) {
+    return "same content as " + firstName;
+}
+
+bool HasHarmlessCause(const TFileReport& report) {
+    return report.LikelyCause && report.LikelyCause->Found();
+}
+
+std::string OutcomeTextWithCause(const TFileReport& report) {
+    if (!HasHarmlessCause(report)) {
+        return OutcomeText(report);
+    }
+    return OutcomeText(report) + " \u2014 " + LikelyCauseSummary(report.LikelyCause->Changes);
 }
 
 std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {
@@ -143,25 +194,80 @@ std::optional<TDateTime> FirstRecordTime(const TFileReport& report) {
     return std::nullopt;
 }
 
-TFileReport CheckLogFile(
-    const TBatchInput& input,
-    const std::function<void(TLogLoader&, THeadlessView&, const TFileReport&)>& inspect) {
+namespace {
+
+// The message of a load error holds the path's bytes, which need not be UTF-8.
+std::string ErrorText(const std::exception& e) {
+    return QString::fromUtf8(e.what()).toUtf8().toStdString();
+}
+
+// Takes the digest of the bytes a load reads.
+class TDigestSink {
+  public:
+    TFileBytesSink Sink() {
+        return [this](std::string_view bytes) {
+            Hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        };
+    }
+    std::string Hex() const { return Hash_.result().toHex().toStdString(); }
+
+  private:
+    QCryptographicHash Hash_{QCryptographicHash::Sha256};
+};
+
+}  // namespace
+
+std::string FileSha256(const std::filesystem::path& path) {
+    std::error_code notRegular;
+    if (!std::filesystem::is_regular_file(path, notRegular)) {
+        return {};
+    }
+    try {
+        TDigestSink digest;
+        TLogTextRuns runs(path);
+        runs.ForEachRun([](std::string_view) {}, digest.Sink());
+        return digest.Hex();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+TFileReport CheckLogFile(const TBatchInput& input, const TInspectLoad& inspect) {
+    return CheckLogFile(input, TCheckOptions{}, inspect);
+}
+
+TFileReport CheckLogFile(const TBatchInput& input, const TCheckOptions& options,
+                         const TInspectLoad& inspect) {
     try {
         THeadlessView view;
         TLogLoader loader(view);
         view.ForgetSelectorPlacements();
         std::optional<std::string> error = input.Problem;
+        std::optional<std::string> reason;
         const bool standardInput = input.Path == "-";
         const std::filesystem::path& path = standardInput ? StandardInputPath : input.Path;
+        std::optional<TDigestSink> digest;
+        if (options.Sha256) {
+            digest.emplace();
+        }
         if (!error) {
             try {
-                loader.LoadLogFile(path);
+                loader.LoadLogFile(path, digest ? digest->Sink() : TFileBytesSink());
+            } catch (const EFOpenError& e) {
+                error = ErrorText(e);
+                reason = OpenFailureReason(path);
+            } catch (const EIntOverflow& e) {
+                error = ErrorText(e);
+                reason = std::string(OverflowReason);
             } catch (const std::exception& e) {
-                // The message holds the path's bytes, which need not be UTF-8.
-                error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+                error = ErrorText(e);
             }
         }
         TFileReport report = MakeFileReport(input.Path, error, loader, view);
+        report.ErrorReason = std::move(reason);
+        if (digest && !error) {
+            report.Sha256 = digest->Hex();
+        }
         if (!input.Problem && !standardInput) {
             std::error_code sizeError;
             const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
@@ -176,8 +282,8 @@ TFileReport CheckLogFile(
     } catch (const std::exception& e) {
         TFileReport report;
         report.Path = input.Path;
-        report.File = PathUtf8(input.Path);
-        report.Error = QString::fromUtf8(e.what()).toUtf8().toStdString();
+        report.File = DisplayPathText(input.Path).toStdString();
+        report.Error = ErrorText(e);
         return report;
     }
 }
@@ -205,6 +311,22 @@ void TBatchCounts::Add(TCheckOutcome outcome) {
             ++Errors;
             break;
     }
+}
+
+TExitStatus TBatchCounts::ExitStatus() const {
+    const std::pair<size_t, TCheckOutcome> counted[] = {
+        {Ok, TCheckOutcome::Ok},
+        {NotValid, TCheckOutcome::NotValid},
+        {NotInterpretable, TCheckOutcome::NotInterpretable},
+        {NotChecked, TCheckOutcome::NotChecked},
+        {Errors, TCheckOutcome::Error}};
+    TExitStatus status = TExitStatus::Ok;
+    for (const auto& [count, outcome] : counted) {
+        if (count > 0) {
+            status = std::max(status, ExitStatusOf(outcome));
+        }
+    }
+    return status;
 }
 
 std::string TBatchCounts::Text() const {

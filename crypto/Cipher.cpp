@@ -16,6 +16,7 @@
 #include "crypto/CryptUtil.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -333,4 +334,102 @@ std::string TCipher::EndSignText() {
     }
     const std::unique_ptr<TSigning> signing = std::move(Signing);
     return signing->Finish();
+}
+
+namespace {
+
+// MIME64 text and SHA-1 of the ciphertext of one text, for signing the prefixes of that text.
+// The hash runs over the whole three-byte groups the prefixes share; each prefix goes on from
+// a copy of it.
+class TPrefixHash {
+  public:
+    TPrefixHash(const TFormatClass& format, const THashClass& hashClass)
+        : Format_(format), HashClass_(hashClass), Hash_(hashClass.Create()) {
+        Hash_->Init();
+    }
+
+    // Hashes the MIME64 text of cipherText[Hashed(), end), `end` a multiple of three.
+    void HashUpTo(const std::string& cipherText, std::size_t end) {
+        constexpr std::size_t Piece = TCipher::SignPieceSize;
+        while (Hashed_ < end) {
+            const std::size_t count = std::min(Piece, end - Hashed_);
+            std::string text = Format_.Encode(std::string_view(cipherText).substr(Hashed_, count));
+            Hash_->UpdateUncounted(text.data(), text.size());
+            WipeText(text);
+            Hashed_ += count;
+        }
+    }
+
+    // The signature of a ciphertext that begins with the bytes hashed so far and goes on with
+    // `rest`, `textLength` bytes of ciphertext in all.
+    std::string Signature(const std::string& rest, std::size_t textLength) const {
+        const std::unique_ptr<TCryptHash> hash = HashClass_.Create();
+        hash->CopyStateFrom(*Hash_);
+        std::string text = Format_.Encode(rest);
+        hash->UpdateUncounted(text.data(), text.size());
+        WipeText(text);
+        hash->CountPiece(Format_.TextSize(textLength));
+        hash->Finish();
+        return hash->DigestText(TFormat_MIME64::ClassRef());
+    }
+
+    std::size_t Hashed() const { return Hashed_; }
+
+  private:
+    const TFormatClass& Format_;
+    const THashClass& HashClass_;
+    std::unique_ptr<TCryptHash> Hash_;
+    std::size_t Hashed_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
+                                               const std::vector<std::size_t>& lengths) {
+    if (!std::is_sorted(lengths.begin(), lengths.end()) ||
+        (!lengths.empty() && lengths.back() > text.size())) {
+        throw std::invalid_argument("prefix lengths must ascend within the text");
+    }
+    if (!Cipher) {
+        throw ECryptException(CryptMessages::InvalidState);
+    }
+    Signing.reset();
+    const TCipherContext& context = Cipher->Context();
+    const auto block = static_cast<std::size_t>(context.BufferSize);
+    std::string key = SignHashClass()->DeriveKey(Password, Seed, context.KeySize,
+                                                 TFormat_Copy::ClassRef(), KeyDerivationIndex);
+    TTextWiper keyWiper(key);
+    Cipher->SetMode(SignCipherMode);
+    Cipher->Init(key, {}, VectorFiller);
+    std::string start(reinterpret_cast<const char*>(Cipher->Vector().data()), block);
+    TTextWiper startWiper(start);
+    // The whole blocks of the longest prefix in one chain: a shorter prefix has the same ones.
+    const std::size_t whole = lengths.empty() ? 0 : lengths.back() / block * block;
+    std::string cipherText(whole, '\0');
+    TTextWiper cipherTextWiper(cipherText);
+    Cipher->Encode(text.data(), cipherText.data(), whole);
+    // A final partial block continues in 8-bit feedback from the block before it.
+    const std::unique_ptr<TCryptCipher> tail = CipherClassOrDefault(SignCipherClass())->Create();
+    tail->SetMode(SignCipherMode);
+    TPrefixHash hash(*TextFormat, *SignHashClass());
+    std::vector<std::string> signatures;
+    signatures.reserve(lengths.size());
+    for (const std::size_t length : lengths) {
+        const std::size_t blocks = length / block * block;
+        hash.HashUpTo(cipherText, blocks / 3 * 3);
+        // Sized once, so that no copy of it is left behind unwiped.
+        std::string rest(length - hash.Hashed(), '\0');
+        TTextWiper restWiper(rest);
+        std::memcpy(rest.data(), cipherText.data() + hash.Hashed(), blocks - hash.Hashed());
+        if (blocks < length) {
+            const std::string_view chain =
+                blocks == 0 ? std::string_view(start)
+                            : std::string_view(cipherText).substr(blocks - block, block);
+            tail->Init(key, chain, VectorFiller);
+            tail->Encode(text.data() + blocks, rest.data() + (blocks - hash.Hashed()),
+                         length - blocks);
+        }
+        signatures.push_back(hash.Signature(rest, length));
+    }
+    return signatures;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TCryptCipher;
 struct TCipherClass;
@@ -41,6 +42,13 @@ class TCipher {
     // A multiple of the cipher's block and of the three bytes of a MIME64 group, so that only
     // the last piece has a partial block or padding; small enough to stay in the cache.
     static constexpr std::size_t SignPieceSize = 96 * 1024;
+
+    // The signatures SignText gives for the first lengths[i] bytes of the text, the lengths
+    // ascending and none beyond its end. The text is encrypted and hashed once: each length
+    // adds only its final partial block and the last MIME64 group before it, so that many
+    // lengths cost little more than one signature.
+    std::vector<std::string> SignPrefixes(std::string_view text,
+                                          const std::vector<std::size_t>& lengths);
 
     // The MIME64 text of the SHA-1 digest of the seed text given to Setup.
     const std::string& SeedText() const { return Seed; }

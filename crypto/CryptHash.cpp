@@ -262,6 +262,22 @@ void TCryptHash::Finish() {
     ReleaseBuffer();
 }
 
+void TCryptHash::CopyStateFrom(const TCryptHash& other) {
+    if (!other.Buffer) {
+        throw ECryptException(CryptMessages::HashNotInitialized);
+    }
+    if (other.ClassType() != ClassType()) {
+        throw ECryptException(CryptMessages::InvalidState);
+    }
+    if (!Buffer) {
+        Init();
+    }
+    std::memcpy(Buffer.get(), other.Buffer.get(), static_cast<std::size_t>(BufferSize));
+    BufferIndex = other.BufferIndex;
+    Bits = other.Bits;
+    Padding = other.Padding;
+}
+
 std::string TCryptHash::DigestText(const TFormatClass* format) const {
     return FormatClassOrDefault(format)->EncodeBuffer(Digest(),
                                                       static_cast<std::size_t>(DigestSize()));
@@ -311,6 +327,11 @@ void THashBaseMD4::InitDigest() {
                    0x76543210u, 0xFEDCBA98u, 0x89ABCDEFu, 0x01234567u, 0x3C2D1E0Fu};
 }
 
+void THashBaseMD4::CopyStateFrom(const TCryptHash& other) {
+    TCryptHash::CopyStateFrom(other);
+    DigestWords = static_cast<const THashBaseMD4&>(other).DigestWords;
+}
+
 void THashBaseMD4::FinishDigest() {
     PadFinalBlock(false);
 }
@@ -325,6 +346,11 @@ void THash_SHA::InitDigest() {
     THashBaseMD4::InitDigest();
     // Only an object of exactly this class computes the original SHA; descendants get SHA-1.
     RotateSchedule = ClassType() != THash_SHA::ClassRef();
+}
+
+void THash_SHA::CopyStateFrom(const TCryptHash& other) {
+    THashBaseMD4::CopyStateFrom(other);
+    RotateSchedule = static_cast<const THash_SHA&>(other).RotateSchedule;
 }
 
 void THash_SHA::TransformBlock(const std::uint8_t* block) {

@@ -57,6 +57,9 @@ class TCryptHash : public TCryptObject {
     void UpdateUncounted(const void* data, std::size_t count);
     void CountPiece(std::size_t count);
     void Finish();
+    // Takes over the running state of `other`, an initialised hash of the same class, so that
+    // both go on from the same point: messages that share a beginning hash it only once.
+    virtual void CopyStateFrom(const TCryptHash& other);
 
     // Address of the digest bytes; DigestSize() of them are valid after Finish.
     virtual const std::uint8_t* Digest() const = 0;
@@ -108,6 +111,10 @@ class THashBaseMD4 : public TCryptHash {
     void InitDigest() override;
     void FinishDigest() override;
 
+  public:
+    void CopyStateFrom(const TCryptHash& other) override;
+
+  protected:
     std::array<std::uint32_t, 10> DigestWords{};
 };
 
@@ -118,6 +125,8 @@ class THash_SHA : public THashBaseMD4 {
     static const THashClass* ClassRef();
     THash_SHA() = default;
     const THashClass* ClassType() const override { return ClassRef(); }
+
+    void CopyStateFrom(const TCryptHash& other) override;
 
   protected:
     void InitDigest() override;

@@ -48,6 +48,37 @@ function(norva_install_man_page source)
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endfunction()
 
+# Installs the entry TEMPLATE (a desktop entry, a thumbnailer entry, a service menu) as NAME
+# into DESTINATION, its @NORVA_DESKTOP_EXEC@ and @NORVA_DESKTOP_TRYEXEC@ naming PROGRAM (a path
+# below the prefix) by its installed path: a desktop then starts it also when the prefix
+# (~/.local, /opt/...) is not on PATH. The path is the prefix of the install itself
+# (`cmake --install --prefix`), hence written at install time. EXECUTABLE_OUTSIDE_USR makes the
+# file executable unless the prefix is /usr: KDE runs a service menu from a user's own folders
+# only when it is, and Debian's lintian wants the packaged one plain.
+set(NORVA_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+function(norva_install_entry template destination name program)
+  cmake_parse_arguments(PARSE_ARGV 4 arg "EXECUTABLE_OUTSIDE_USR" "" "")
+  set(executable "")
+  if(arg_EXECUTABLE_OUTSIDE_USR)
+    set(executable "if(NOT CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(permissions PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+        WORLD_READ WORLD_EXECUTE)
+    endif()")
+  endif()
+  install(CODE "
+    set(NORVA_DESKTOP_TRYEXEC \"\${CMAKE_INSTALL_PREFIX}/${program}\")
+    include(\"${NORVA_PACKAGING_DIR}/DesktopExec.cmake\")
+    # One folder per destination: installs into two prefixes at once do not share the file.
+    string(MD5 destination \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    set(entry \"${CMAKE_CURRENT_BINARY_DIR}/entries-\${destination}/${name}\")
+    configure_file(\"${template}\" \"\${entry}\" @ONLY)
+    set(permissions)
+    ${executable}
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${destination}\"
+      TYPE FILE FILES \"\${entry}\" \${permissions})
+  ")
+endfunction()
+
 # Debian's copyright and changelog files, which every package carries.
 set(NORVA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${NORVA_PACKAGE_NAME})
 if(NORVA_PROJECT_LICENSE STREQUAL "LicenseRef-proprietary")

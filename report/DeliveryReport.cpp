@@ -72,7 +72,10 @@ TReportLog ReportLogOf(const TFileReport& report) {
     log.Path = report.Path;
     log.Name = QString::fromStdString(report.File);
     log.Outcome = OutcomeOf(report);
-    log.OutcomeText = QString::fromStdString(OutcomeText(report));
+    log.OutcomeText = QString::fromStdString(OutcomeTextWithCause(report));
+    if (report.LikelyCause) {
+        log.LikelyCause = QString::fromStdString(LikelyCauseText(*report.LikelyCause));
+    }
     log.HeaderRead = !report.Error && report.State.SoftwareVersion != 0;
     if (log.HeaderRead) {
         log.SoftwareVersion = report.State.SoftwareVersion;
@@ -94,10 +97,6 @@ void MarkDuplicates(std::vector<TReportLog>& logs) {
             first.insert(digest, log.Name);
         }
     }
-}
-
-QString SameContentText(const QString& firstName) {
-    return QStringLiteral("same content as %1").arg(firstName);
 }
 
 std::optional<TBatchCounts> WriteDeliveryReport(const QString& path,
@@ -161,7 +160,9 @@ std::optional<TBatchCounts> CheckAndWriteDeliveryReport(const QString& path,
     const auto goOn = [&] { return !progress || progress(logs.size(), 2 * inputs.size()); };
     const bool checked = RunOver<TBatchInput, TReportLog>(
         inputs, JobsOf(options),
-        [](const TBatchInput& input) { return ReportLogOf(CheckLogFile(input)); },
+        [](const TBatchInput& input) {
+            return ReportLogOf(CheckLogFile(input, TCheckOptions{.Sha256 = true}));
+        },
         [&](TReportLog& log) { logs.push_back(std::move(log)); }, goOn);
     if (!checked) {
         return std::nullopt;

@@ -29,6 +29,7 @@ struct TReportLog {
     std::optional<int32_t> SoftwareVersion;
     std::string Sha256;   // empty when the file could not be read
     QString DuplicateOf;  // the name of an earlier log of the report with the same bytes
+    QString LikelyCause;  // for a NOT VALID log: what the search for a harmless change found
     // The header was read, so its values are the file's (not a failed load, not an empty file
     // or one that is no log at all).
     bool HeaderRead = false;
@@ -37,8 +38,6 @@ struct TReportLog {
 TReportLog ReportLogOf(const TFileReport& report);
 // Marks every log whose bytes an earlier one of the list has.
 void MarkDuplicates(std::vector<TReportLog>& logs);
-// "same content as NAME", the words every place uses for a duplicate.
-QString SameContentText(const QString& firstName);
 
 // progress(done, total) on the calling thread; false cancels the report.
 using TReportProgress = std::function<bool(size_t done, size_t total)>;

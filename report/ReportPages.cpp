@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
+#include <cmath>
 
 #include "app/CellCsv.h"
 #include "app/LogLoader.h"
@@ -41,6 +43,15 @@ QString Utf8(const std::string& text) {
 // Columns of the summary table, as fractions of the width: number, file, verdict, version.
 const std::vector<double> SummaryColumns{0.06, 0.50, 0.34, 0.10};
 
+// The outcome, and for a log whose bytes an earlier one has, which one.
+QString OutcomeWithDuplicate(const TReportLog& log) {
+    if (log.DuplicateOf.isEmpty()) {
+        return log.OutcomeText;
+    }
+    return QStringLiteral("%1 (%2)").arg(
+        log.OutcomeText, QString::fromStdString(SameContentText(log.DuplicateOf.toStdString())));
+}
+
 }  // namespace
 
 TReportPainter::TReportPainter(QPagedPaintDevice& device, QPainter& painter)
@@ -65,9 +76,7 @@ void TReportPainter::Ensure(int height) {
 // A line of text, wrapped onto further lines when it is longer than the page is wide.
 int TReportPainter::TextLine(const QString& text, const QFont& font, int x) {
     const QRect box(x, 0, Width_ - x, Height_);
-    const int height = QFontMetrics(font, &Device_)
-                           .boundingRect(box, Qt::AlignLeft | Qt::TextWrapAnywhere, text)
-                           .height();
+    const int height = WrappedHeight(text, font, box.width());
     Ensure(height);
     Painter_.setPen(Qt::black);
     DrawWrapped(box.translated(0, Y_), text, font);
@@ -92,14 +101,39 @@ void TReportPainter::DrawTableHeader(const std::vector<int>& columns) {
     Painter_.drawLine(0, Y_, Width_, Y_);
 }
 
-// Text broken at word boundaries (anywhere inside a word too long for the box), never cut:
-// returns the height it took.
+namespace {
+
+// Lines broken between words, and inside a word only where it is wider than the box: a
+// verdict or a name is never cut.
+QTextLayout& LaidOut(QTextLayout& layout, int width) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    return layout;
+}
+
+}  // namespace
+
+int TReportPainter::WrappedHeight(const QString& text, const QFont& font, int width) const {
+    QTextLayout layout(text, font, &Device_);
+    return static_cast<int>(std::ceil(LaidOut(layout, width).boundingRect().height()));
+}
+
+// Returns the height the text took.
 int TReportPainter::DrawWrapped(const QRect& box, const QString& text, const QFont& font) {
-    Painter_.setFont(font);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-    const QRect needed = QFontMetrics(font, &Device_).boundingRect(box, flags, text);
-    Painter_.drawText(box, flags, text);
-    return needed.height();
+    QTextLayout layout(text, font, &Device_);
+    LaidOut(layout, box.width());
+    Painter_.setPen(Qt::black);
+    layout.draw(&Painter_, box.topLeft());
+    return static_cast<int>(std::ceil(layout.boundingRect().height()));
 }
 
 void TReportPainter::DrawSummary(const TSummaryHeader& header, const TBatchCounts& counts,
@@ -159,14 +193,9 @@ void TReportPainter::DrawSummaryRow(const std::vector<int>& columns, size_t numb
         return QRect(columns[c] + Mm(1), 0, columns[c + 1] - columns[c] - Mm(2), height);
     };
     const auto needed = [&](int c, const QString& text, const QFont& font) {
-        return QFontMetrics(font, &Device_)
-            .boundingRect(cellBox(c, Height_), Qt::AlignLeft | Qt::TextWrapAnywhere, text)
-            .height();
+        return WrappedHeight(text, font, cellBox(c, Height_).width());
     };
-    QString outcome = log.OutcomeText;
-    if (!log.DuplicateOf.isEmpty()) {
-        outcome += QStringLiteral(" (%1)").arg(SameContentText(log.DuplicateOf));
-    }
+    const QString outcome = OutcomeWithDuplicate(log);
     const QString digest = log.Sha256.empty() ? QString() : QString::fromStdString(log.Sha256);
     const int nameHeight =
         needed(1, log.Name, rowFont) + (digest.isEmpty() ? 0 : needed(1, digest, digestFont));
@@ -210,19 +239,17 @@ void TReportPainter::DrawLogPage(const TLogPage& page, const TReportLog& log) {
     Painter_.setPen(Qt::black);
     Y_ = DrawWrapped(QRect(0, 0, textWidth, Height_), log.Name, TextFont(12, true)) + Mm(2);
     const QFont body = TextFont(10);
-    QString outcome = log.OutcomeText;
-    if (!log.DuplicateOf.isEmpty()) {
-        outcome += QStringLiteral(" (%1)").arg(SameContentText(log.DuplicateOf));
-    }
+    const QString outcome = OutcomeWithDuplicate(log);
     const QRect outcomeText(Mm(1), Y_ + Mm(1), textWidth - Mm(2), Height_);
-    const int outcomeHeight =
-        QFontMetrics(body, &Device_)
-            .boundingRect(outcomeText, Qt::AlignLeft | Qt::TextWrapAnywhere, outcome)
-            .height();
+    const int outcomeHeight = WrappedHeight(outcome, body, outcomeText.width());
     Painter_.fillRect(QRect(0, Y_, textWidth, outcomeHeight + Mm(2)),
                       QColor(OutcomeColor(log.Outcome)));
     DrawWrapped(outcomeText, outcome, body);
-    Y_ += outcomeHeight + Mm(4);
+    Y_ += outcomeHeight + Mm(3);
+    if (!log.LikelyCause.isEmpty()) {
+        Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_), log.LikelyCause, body) + Mm(1);
+    }
+    Y_ += Mm(1);
     if (!log.Sha256.empty()) {
         Y_ += DrawWrapped(QRect(0, Y_, textWidth, Height_),
                           QStringLiteral("SHA-256: %1").arg(QString::fromStdString(log.Sha256)),

@@ -52,6 +52,7 @@ class TReportPainter {
     int TextLine(const QString& text, const QFont& font, int x = 0);
     void DrawTableHeader(const std::vector<int>& columns);
     void DrawSummaryRow(const std::vector<int>& columns, size_t number, const TReportLog& log);
+    int WrappedHeight(const QString& text, const QFont& font, int width) const;
     int DrawWrapped(const QRect& box, const QString& text, const QFont& font);
     void DrawChart(const QImage& image, int scale, QPoint at);
 

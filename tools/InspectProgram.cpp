@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include <unistd.h>
@@ -41,19 +43,31 @@
 namespace {
 
 constexpr unsigned MaxJobs = 1024;
-constexpr size_t CellCsvColumnCount = 14;  // the columns of CellCsvHeader
+constexpr size_t CellCsvColumnCount = 16;  // the columns of CellCsvHeader
+constexpr size_t CellCsvVerdictColumn = 13;
 
 const char* const HelpEpilog =
     "\n"
     "A PATH is a log file, or a folder: its .ktz files (any letter case), in name order.\n"
     "Without --json or --csv a single log file gets a summary; several files or a folder get\n"
-    "one line per file in the order given and a closing count. --csv gives one row per\n"
-    "received cell: the serving cell of every direction with data and each of its neighbours\n"
-    "that has a level; columns file, direction, time, cell, channel, level_dbm, network, lac,\n"
-    "ci, c1, c2, b, d, verdict; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file\n"
-    "with no received cell gets one row with its verdict, or why there is none, in the verdict\n"
+    "one line per file in the order given (\"(same content as NAME)\" after a file with the\n"
+    "same bytes as an earlier one) and a closing count. JSON gives \"sha256\", the SHA-256 of\n"
+    "the bytes checked, \"duplicateOf\", the first earlier file with the same bytes, and\n"
+    "\"reason\", why there is no verdict. --csv gives one row per received cell: the serving\n"
+    "cell of every direction with data and each of its neighbours that has a level; columns\n"
+    "file, direction, time, cell, channel, level_dbm, network, lac, ci, c1, c2, b, d, verdict,\n"
+    "sha256, likely_cause; RFC 4180 quoting, UTF-8, CR LF; missing values empty. A file with\n"
+    "no received cell gets one row with its verdict, or why there is none, in the verdict\n"
     "column and the cell columns empty. A PATH of - reads the log from standard input; pipes\n"
     "and FIFOs are read like files. Load errors go to standard error as well.\n"
+    "\n"
+    "A NOT VALID log of up to 64 MiB is searched for the one known harmless change that\n"
+    "explains it: bom-added, utf8-reencoded, lines-wrapped, trailing-blanks-added,\n"
+    "lines-appended, or a byte-order mark together with utf8-reencoded or\n"
+    "trailing-blanks-added. Each is undone on a copy in memory and signed again; the verdict\n"
+    "stays NOT VALID. The line of the log then names the change in brackets, JSON has\n"
+    "\"likelyCause\" (the codes, [] when none explains it, null for other verdicts) and\n"
+    "\"likelyCauseText\", CSV the codes joined with + in likely_cause.\n"
     "\n"
     "Exit status: 0 all signatures OK, 1 a signature NOT VALID, 2 a file not checked or not\n"
     "interpretable, 3 a load failed, 64 usage error; the highest applies.\n";
@@ -224,16 +238,23 @@ struct TFileOutcome {
     TExitStatus Status = TExitStatus::Ok;
 };
 
+std::string LikelyCauseCodesOf(const TFileReport& report) {
+    return report.LikelyCause ? LikelyCauseCodes(report.LikelyCause->Changes) : std::string();
+}
+
 // The load itself never throws (CheckLogFile makes every failure the file's error); what is
 // taken from the loaded file here runs inside it.
-TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
+TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options, bool batch,
                          const TInspectImages& images) {
     TFileOutcome outcome;
-    outcome.Report =
-        CheckLogFile(input, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
+    // A digest costs a pass over the bytes: taken only for output that shows it.
+    const TCheckOptions check{.Sha256 = batch || options.Json || options.JsonLines || options.Csv};
+    outcome.Report = CheckLogFile(
+        input, check, [&](TLogLoader& loader, THeadlessView&, const TFileReport& report) {
             if (options.Csv && !report.Error) {
                 outcome.CsvRows =
-                    CellCsvRows(report.File, loader.DirectionSlots(), loader.Verdict());
+                    CellCsvRows(PathUtf8(report.Path), loader.DirectionSlots(), loader.Verdict(),
+                                report.Sha256, LikelyCauseCodesOf(report));
             }
             if (options.PolarPng && !images.SaveChartPng(loader.PolarChart(), *options.PolarPng)) {
                 outcome.Status = TExitStatus::LoadError;
@@ -250,8 +271,10 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
     if (options.Csv && outcome.CsvRows.empty()) {
         // A spreadsheet of a delivery lists every file, also one without a received cell.
         std::vector<std::string> fields(CellCsvColumnCount);
-        fields.front() = outcome.Report.File;
-        fields.back() = OutcomeText(outcome.Report);
+        fields.front() = PathUtf8(outcome.Report.Path);
+        fields[CellCsvVerdictColumn] = OutcomeText(outcome.Report);
+        fields[CellCsvVerdictColumn + 1] = outcome.Report.Sha256;
+        fields.back() = LikelyCauseCodesOf(outcome.Report);
         outcome.CsvRows = CsvRow(fields);
     }
     outcome.Status = std::max(outcome.Status, ExitStatusOf(outcome.Report));
@@ -260,9 +283,10 @@ TFileOutcome InspectFile(const TBatchInput& input, const TOptions& options,
 
 // One JSON document on one line: the document --json prints, its line breaks and indentation
 // taken out (strings hold no raw line break: they are escaped).
-std::string JsonLine(const TFileReport& report) {
+std::string JsonLine(const TFileReport& report,
+                     const std::optional<std::filesystem::path>& duplicateOf) {
     std::ostringstream pretty;
-    WriteFileJson(pretty, report);
+    WriteFileJson(pretty, report, duplicateOf);
     const std::string text = pretty.str();
     std::string line;
     line.reserve(text.size());
@@ -293,6 +317,7 @@ class TBatchPrinter {
 
     void Print(const TFileOutcome& outcome) {
         Status_ = std::max(Status_, outcome.Status);
+        const std::optional<std::filesystem::path> duplicateOf = FirstWithSameBytes(outcome.Report);
         Counts_.Add(outcome.Report);
         if (outcome.Report.Error) {
             std::cerr << "norva-inspect: " << HumanPathText(outcome.Report.Path) << ": "
@@ -301,12 +326,12 @@ class TBatchPrinter {
         if (Options_.Csv) {
             std::cout << outcome.CsvRows;
         } else if (Options_.JsonLines) {
-            std::cout << JsonLine(outcome.Report) << '\n';
+            std::cout << JsonLine(outcome.Report, duplicateOf) << '\n';
         } else if (Options_.Json) {
             std::cout << (Counts_.Files > 1 ? ",\n" : "");
-            WriteFileJson(std::cout, outcome.Report);
+            WriteFileJson(std::cout, outcome.Report, duplicateOf);
         } else if (Batch_) {
-            WriteBatchLine(std::cout, outcome.Report);
+            WriteBatchLine(std::cout, outcome.Report, duplicateOf);
         } else {
             WriteSummary(std::cout, outcome.Report);
         }
@@ -325,9 +350,19 @@ class TBatchPrinter {
     }
 
   private:
+    // The path of the first file, in input order, with the same digest as this one's.
+    std::optional<std::filesystem::path> FirstWithSameBytes(const TFileReport& report) {
+        if (report.Sha256.empty()) {
+            return std::nullopt;
+        }
+        const auto [first, inserted] = FirstOfDigest_.try_emplace(report.Sha256, report.Path);
+        return inserted ? std::nullopt : std::optional(first->second);
+    }
+
     const TOptions& Options_;
     bool Batch_;
     TBatchCounts Counts_;
+    std::unordered_map<std::string, std::filesystem::path> FirstOfDigest_;
     TExitStatus Status_ = TExitStatus::Ok;
 };
 
@@ -367,16 +402,6 @@ class TPathSource {
     std::unique_ptr<std::FILE, TClose> Owned_;
     std::optional<TPathListReader> Reader_;
 };
-
-TExitStatus StatusOfCounts(const TBatchCounts& counts) {
-    if (counts.Errors > 0) {
-        return TExitStatus::LoadError;
-    }
-    if (counts.NotInterpretable + counts.NotChecked > 0) {
-        return TExitStatus::NotJudged;
-    }
-    return counts.NotValid > 0 ? TExitStatus::NotValid : TExitStatus::Ok;
-}
 
 volatile std::sig_atomic_t Interrupted = 0;
 
@@ -420,7 +445,7 @@ TExitStatus WriteReport(const TOptions& options, TBatchInputSource& source, unsi
     }
     progress.Finish(2 * inputs.size());
     std::cout << counts->Text() << '\n';
-    return StatusOfCounts(*counts);
+    return counts->ExitStatus();
 }
 
 bool WantsPictures(const TOptions& options) {
@@ -464,7 +489,7 @@ TExitStatus Run(const TOptions& options, const TInspectImages& images) {
     printer.Begin();
     RunInOrder<TBatchInput, TFileOutcome>(
         jobs, ReorderWindow(jobs), [&] { return source.Next(); },
-        [&](TBatchInput& input) { return InspectFile(input, options, images); },
+        [&](TBatchInput& input) { return InspectFile(input, options, batch, images); },
         [&](TFileOutcome& outcome) {
             progress.Clear();
             printer.Print(outcome);

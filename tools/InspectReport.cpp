@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <QList>
 #include <QString>
 
 #include "app/CellCsv.h"
+#include "app/PathText.h"
 
 namespace {
 
@@ -78,13 +80,39 @@ void WriteDirectionJson(std::ostream& out, const TDirectionReport& d, bool last)
     out << (d.Neighbors.empty() ? "]" : "\n      ]") << "\n    }" << (last ? "\n" : ",\n");
 }
 
+// An array of codes for a log that was searched, null for any other; the sentence whenever
+// there is a search result to tell.
+void WriteLikelyCauseJson(std::ostream& out, const std::optional<TLikelyCause>& cause) {
+    out << ",\n  \"likelyCause\": ";
+    if (cause && cause->Searched) {
+        out << '[';
+        for (size_t i = 0; i < cause->Changes.size(); ++i) {
+            out << (i == 0 ? "" : ", ");
+            WriteJsonString(out, LikelyCauseCodeName(cause->Changes[i]));
+        }
+        out << ']';
+    } else {
+        out << "null";
+    }
+    out << ",\n  \"likelyCauseText\": ";
+    WriteJsonOptionalString(out, cause ? std::optional(LikelyCauseText(*cause)) : std::nullopt);
+}
+
 }  // namespace
 
-void WriteFileJson(std::ostream& out, const TFileReport& r) {
+void WriteFileJson(std::ostream& out, const TFileReport& r,
+                   const std::optional<std::filesystem::path>& duplicateOf) {
     out << "{\n  \"file\": ";
-    WriteJsonString(out, r.File);
+    WriteJsonString(out, PathUtf8(r.Path));
+    out << ",\n  \"sha256\": ";
+    WriteJsonOptionalString(out, r.Sha256.empty() ? std::nullopt : std::optional(r.Sha256));
+    out << ",\n  \"duplicateOf\": ";
+    WriteJsonOptionalString(out,
+                            duplicateOf ? std::optional(PathUtf8(*duplicateOf)) : std::nullopt);
     out << ",\n  \"error\": ";
     WriteJsonOptionalString(out, r.Error);
+    out << ",\n  \"reason\": ";
+    WriteJsonOptionalString(out, OutcomeReason(r));
     out << ",\n  \"softwareVersion\": " << r.State.SoftwareVersion;
     out << ",\n  \"license\": ";
     WriteJsonString(out, r.State.LicenseText);
@@ -95,6 +123,7 @@ void WriteFileJson(std::ostream& out, const TFileReport& r) {
     out << ",\n  \"firstRecordLine\": " << r.State.FirstRecordLine;
     out << ",\n  \"verdict\": ";
     WriteJsonOptionalString(out, r.Verdict ? std::optional(VerdictText(*r.Verdict)) : std::nullopt);
+    WriteLikelyCauseJson(out, r.LikelyCause);
     out << ",\n  \"dataLoaded\": " << (r.State.DataLoaded ? "true" : "false");
     out << ",\n  \"selected\": ";
     if (r.Selected) {
@@ -119,32 +148,19 @@ std::string LevelsText(const std::array<int32_t, 4>& levels) {
     return text;
 }
 
-std::string VerdictLine(const TFileReport& r) {
-    if (r.Verdict) {
-        return VerdictText(*r.Verdict);
+// The outcome, and in brackets the harmless change that explains a NOT VALID verdict.
+std::string OutcomeWithCause(const TFileReport& r) {
+    if (!HasHarmlessCause(r)) {
+        return OutcomeText(r);
     }
-    if (r.Error) {
-        return "none, the load stopped: " + *r.Error;
-    }
-    return "none, software version " + std::to_string(r.State.SoftwareVersion) + " is below " +
-           std::to_string(MinimumSoftwareVersion);
+    return OutcomeText(r) + " (" + LikelyCauseNote(r.LikelyCause->Changes) + ")";
 }
 
 }  // namespace
 
-TExitStatus ExitStatusOf(const TFileReport& report) {
-    if (report.Error) {
-        return TExitStatus::LoadError;
-    }
-    if (!report.Verdict || *report.Verdict == TSignatureVerdict::NotInterpretable) {
-        return TExitStatus::NotJudged;
-    }
-    return *report.Verdict == TSignatureVerdict::NotValid ? TExitStatus::NotValid : TExitStatus::Ok;
-}
-
 void WriteSummary(std::ostream& out, const TFileReport& r) {
     out << HumanPathText(r.Path) << '\n';
-    out << "  signature:        " << VerdictLine(r) << '\n';
+    out << "  signature:        " << OutcomeWithCause(r) << '\n';
     out << "  software version: " << r.State.SoftwareVersion << '\n';
     out << "  offset, angle:    " << r.State.Offset << " deg, " << r.State.Angle << " deg\n";
     for (const TDirectionReport& d : r.Directions) {
@@ -161,39 +177,32 @@ void WriteSummary(std::ostream& out, const TFileReport& r) {
     }
 }
 
-void WriteBatchLine(std::ostream& out, const TFileReport& r) {
-    out << HumanPathText(r.Path) << ": ";
-    if (r.Error) {
-        out << "error: " << *r.Error << '\n';
-    } else if (r.Verdict) {
-        out << VerdictText(*r.Verdict) << '\n';
-    } else {
-        out << "not checked, software version " << r.State.SoftwareVersion << " is below "
-            << MinimumSoftwareVersion << '\n';
+void WriteBatchLine(std::ostream& out, const TFileReport& r,
+                    const std::optional<std::filesystem::path>& duplicateOf) {
+    out << HumanPathText(r.Path) << ": " << OutcomeWithCause(r);
+    if (duplicateOf) {
+        out << " (" << SameContentText(HumanPathText(*duplicateOf)) << ')';
     }
+    out << '\n';
 }
 
+namespace {
+
+bool NeedsEscape(char32_t c) {
+    return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == '"';
+}
+
+}  // namespace
+
 std::string HumanPathText(const std::filesystem::path& path) {
-    const std::string& bytes = path.native();
-    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    const bool plainUtf8 = text.toUtf8().toStdString() == bytes;
-    const bool printable = std::none_of(bytes.begin(), bytes.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '"';
-    });
-    if (plainUtf8 && printable) {
-        return bytes;
+    const QString text = DisplayPathText(path);
+    const QList<uint> characters = text.toUcs4();
+    if (std::none_of(characters.begin(), characters.end(), NeedsEscape)) {
+        return text.toStdString();
     }
     std::string quoted = "\"";
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        const size_t length = c < 0x80 ? 1 : c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc0 ? 2 : 0;
-        const std::string sequence = length > 1 ? bytes.substr(i, length) : std::string();
-        if (length > 1 && sequence.size() == length &&
-            QString::fromUtf8(sequence.data(), static_cast<qsizetype>(length)).toUtf8() ==
-                QByteArray::fromStdString(sequence)) {
-            quoted += sequence;
-            i += length - 1;
-        } else if (c == '"' || c == '\\') {
+    for (const uint c : characters) {
+        if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += static_cast<char>(c);
         } else if (c == '\n') {
@@ -202,12 +211,13 @@ std::string HumanPathText(const std::filesystem::path& path) {
             quoted += "\\t";
         } else if (c == '\r') {
             quoted += "\\r";
-        } else if (c < 0x20 || c >= 0x7f) {
+        } else if (NeedsEscape(c)) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(c));
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
             quoted += escaped;
         } else {
-            quoted += static_cast<char>(c);
+            const char32_t one = c;
+            quoted += QString::fromUcs4(&one, 1).toStdString();
         }
     }
     quoted += '"';

@@ -3,53 +3,24 @@
 #include <chrono>
 #include <exception>
 
-#include "batch/BatchInputs.h"
 #include "batch/BatchRun.h"
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-// Results go to the owner in small groups: one event per log would flood its event loop with
-// a folder of a million of them.
-constexpr size_t GroupSize = 256;
-constexpr auto GroupInterval = std::chrono::milliseconds(100);
+// Rows and results go to the owner in parts: one event per log would flood its event loop
+// with a folder of a million of them, and one event for all would hold it up too long.
+constexpr size_t ListedPart = 4096;
+constexpr size_t CheckedPart = 256;
+constexpr auto PartInterval = std::chrono::milliseconds(100);
 
 }  // namespace
 
-void TakeCheckResult(TLogListRow& row, const TFileReport& report) {
-    row.Outcome = OutcomeOf(report);
-    row.OutcomeText = QString::fromStdString(OutcomeText(report));
-    row.SoftwareVersion.reset();
-    if (!report.Error) {
-        row.SoftwareVersion = report.State.SoftwareVersion;
-    }
-    row.FirstRecord = FirstRecordTime(report);
-    row.Size = report.Size;
-}
-
-TLogCheckJob::TListing ListLogFolder(const std::filesystem::path& folder,
-                                     const std::atomic<bool>& stop) {
-    TLogCheckJob::TListing listing;
-    TBatchInputSource source({folder.native()}, true);
-    source.FolderEntered = [&listing](const std::filesystem::path& entered) {
-        listing.Folders.push_back(entered);
-    };
-    while (!stop.load()) {
-        std::optional<TBatchInput> input = source.Next();
-        if (!input) {
-            break;
-        }
-        listing.Logs.push_back(std::move(*input));
-    }
-    return listing;
-}
-
-TLogCheckJob::TLogCheckJob(std::optional<std::filesystem::path> folder,
-                           std::vector<TBatchInput> logs, uint64_t serial, unsigned jobs,
-                           TCallbacks callbacks)
+TLogCheckJob::TLogCheckJob(std::optional<TLogListing> listing, std::vector<TBatchInput> logs,
+                           uint64_t serial, unsigned jobs, TCallbacks callbacks)
     : Serial_(serial), Callbacks_(std::move(callbacks)) {
-    Thread_ = std::thread([this, folder = std::move(folder), logs = std::move(logs),
-                           jobs]() mutable { Run(folder, std::move(logs), jobs); });
+    Thread_ = std::thread([this, listing = std::move(listing), logs = std::move(logs),
+                           jobs]() mutable { Run(listing, std::move(logs), jobs); });
 }
 
 TLogCheckJob::~TLogCheckJob() {
@@ -59,16 +30,13 @@ TLogCheckJob::~TLogCheckJob() {
     }
 }
 
-void TLogCheckJob::Run(const std::optional<std::filesystem::path>& folder,
-                       std::vector<TBatchInput> logs, unsigned jobs) {
+void TLogCheckJob::Run(const std::optional<TLogListing>& listing, std::vector<TBatchInput> logs,
+                       unsigned jobs) {
     std::optional<std::string> failure;
     try {
-        if (folder) {
-            TListing listing = ListLogFolder(*folder, Stop_);
-            logs.insert(logs.begin(), listing.Logs.begin(), listing.Logs.end());
-            if (!Stop_.load()) {
-                Callbacks_.Listed(std::move(listing));
-            }
+        if (listing) {
+            std::vector<TBatchInput> listed = List(*listing);
+            logs.insert(logs.begin(), listed.begin(), listed.end());
         }
         Check(logs, jobs);
     } catch (const std::exception& e) {
@@ -82,14 +50,49 @@ void TLogCheckJob::Run(const std::optional<std::filesystem::path>& folder,
     Callbacks_.Done(Stop_.load() ? std::nullopt : failure);
 }
 
+// Walks the folder, handing the rows over in parts as they are found; returns what to check.
+std::vector<TBatchInput> TLogCheckJob::List(const TLogListing& listing) {
+    const QCollator collator = NameCollator();
+    std::vector<TBatchInput> logs;
+    TListed part;
+    const auto send = [&](bool complete) {
+        part.Complete = complete;
+        if (!Stop_.load()) {
+            Callbacks_.Listed(std::move(part));
+        }
+        part = {};
+    };
+    TBatchInputSource source({listing.Folder.native()}, true);
+    source.FolderEntered = [&part](const std::filesystem::path& folder) {
+        part.Folders.push_back(folder);
+    };
+    while (!Stop_.load()) {
+        std::optional<TBatchInput> input = source.Next();
+        if (!input) {
+            break;
+        }
+        if (input->Problem && !listing.KeepProblems) {
+            continue;
+        }
+        part.Rows.push_back(NewLogListRow(input->Path, listing.Root, Serial_));
+        part.Keys.push_back(collator.sortKey(part.Rows.back().Name));
+        logs.push_back(std::move(*input));
+        if (part.Rows.size() == ListedPart) {
+            send(false);
+        }
+    }
+    send(true);
+    return logs;
+}
+
 void TLogCheckJob::Check(const std::vector<TBatchInput>& logs, unsigned jobs) {
-    std::vector<TLogCheckResult> group;
+    std::vector<TLogCheckResult> part;
     auto lastSent = TClock::now();
     const auto send = [&] {
-        if (!group.empty() && !Stop_.load()) {
-            Callbacks_.Checked(std::move(group));
+        if (!part.empty() && !Stop_.load()) {
+            Callbacks_.Checked(std::move(part));
         }
-        group.clear();
+        part.clear();
         lastSent = TClock::now();
     };
     size_t next = 0;
@@ -100,17 +103,17 @@ void TLogCheckJob::Check(const std::vector<TBatchInput>& logs, unsigned jobs) {
         },
         [&](size_t& i) {
             TLogCheckResult result{logs[i].Path, Serial_, {}};
-            TakeCheckResult(result.Row, CheckLogFile(logs[i]));
+            TakeCheckResult(result.Row, CheckLogFile(logs[i], TCheckOptions{.Sha256 = true}));
             return result;
         },
         [&](TLogCheckResult& result) {
-            group.push_back(std::move(result));
-            if (group.size() >= GroupSize || TClock::now() - lastSent > GroupInterval) {
+            part.push_back(std::move(result));
+            if (part.size() >= CheckedPart || TClock::now() - lastSent > PartInterval) {
                 send();
             }
         },
         [&](size_t) {
-            if (TClock::now() - lastSent > GroupInterval) {
+            if (TClock::now() - lastSent > PartInterval) {
                 send();
             }
         },

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QCollatorSortKey>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,39 +20,48 @@ struct TLogCheckResult {
     TLogListRow Row;  // the check's values; Path, Name and CheckSerial are not set
 };
 
-// The work of one opening of a folder, or of one recheck of changed files, on threads of its
-// own: optionally lists a folder (its logs and every folder below it), then checks logs.
-// Callbacks run on the job's own thread; the owner passes them on to its thread. Cancel()
+// What to list: a folder below the list's folder (or that folder itself).
+struct TLogListing {
+    std::filesystem::path Folder;
+    std::filesystem::path Root;  // the rows are named by their paths below it
+    bool KeepProblems = false;   // a folder without logs gets a row saying so
+};
+
+// The work of one opening of a folder, or of one recheck of changed files, on a thread of its
+// own (and more while checking): optionally lists a folder, then checks logs. Callbacks run
+// on the job's threads, one at a time; the owner passes them on to its own thread. Cancel()
 // returns at once: the threads finish the file they are on and end. The destructor cancels
 // and waits, so an owner keeps a cancelled job until Finished() and then drops it.
 class TLogCheckJob {
   public:
-    struct TListing {
-        std::vector<TBatchInput> Logs;  // a folder without logs stands for itself, with its problem
+    // A part of a folder's listing: rows not checked yet, with their names' sort keys.
+    struct TListed {
+        std::vector<TLogListRow> Rows;
+        std::vector<QCollatorSortKey> Keys;
         std::vector<std::filesystem::path> Folders;
+        bool Complete = false;  // the last part
     };
     struct TCallbacks {
-        std::function<void(TListing)> Listed;
+        std::function<void(TListed)> Listed;
         std::function<void(std::vector<TLogCheckResult>)> Checked;     // in small groups
         std::function<void(std::optional<std::string> failure)> Done;  // last, also when cancelled
     };
 
-    // Lists `folder` first when it is given, then checks its logs and every path of `logs`,
-    // each result tagged with `serial`.
-    TLogCheckJob(std::optional<std::filesystem::path> folder, std::vector<TBatchInput> logs,
-                 uint64_t serial, unsigned jobs, TCallbacks callbacks);
+    // Lists when `listing` is given, then checks the logs listed and every one of `logs`,
+    // each result and row tagged with `serial`.
+    TLogCheckJob(std::optional<TLogListing> listing, std::vector<TBatchInput> logs, uint64_t serial,
+                 unsigned jobs, TCallbacks callbacks);
     ~TLogCheckJob();
     TLogCheckJob(const TLogCheckJob&) = delete;
     TLogCheckJob& operator=(const TLogCheckJob&) = delete;
 
     void Cancel() { Stop_.store(true); }
-    bool Cancelled() const { return Stop_.load(); }
     bool Finished() const { return Finished_.load(); }
-    uint64_t Serial() const { return Serial_; }
 
   private:
-    void Run(const std::optional<std::filesystem::path>& folder, std::vector<TBatchInput> logs,
+    void Run(const std::optional<TLogListing>& listing, std::vector<TBatchInput> logs,
              unsigned jobs);
+    std::vector<TBatchInput> List(const TLogListing& listing);
     void Check(const std::vector<TBatchInput>& logs, unsigned jobs);
 
     const uint64_t Serial_;
@@ -60,8 +70,3 @@ class TLogCheckJob {
     std::atomic<bool> Finished_{false};
     std::thread Thread_;
 };
-
-// Every .ktz file and every folder below `folder` (links followed, each folder once), each
-// folder's entries in name order.
-TLogCheckJob::TListing ListLogFolder(const std::filesystem::path& folder,
-                                     const std::atomic<bool>& stop);

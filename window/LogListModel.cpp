@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/CellCsv.h"
+#include "app/PathText.h"
 #include "batch/BatchInputs.h"
 #include "drawing/BandImages.h"
 #include "window/FolderWatcher.h"
@@ -16,30 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-QString PathText(const fs::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-}
-
-// A name holding a line break or another control character stays on its one line: each such
-// character shows as its picture (U+2400 and on).
-QString OneLineName(QString name) {
-    for (QChar& c : name) {
-        if (c.unicode() < 0x20) {
-            c = QChar(0x2400 + c.unicode());
-        }
-    }
-    return name;
-}
-
-// Names sort as a file manager sorts them: letter case aside, numbers by their value. The C
-// locale's collation knows neither, so it stands in for a language that does.
-QCollator NameCollator() {
-    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    return collator;
-}
 
 template <typename T>
 int CompareOptional(const std::optional<T>& left, const std::optional<T>& right) {
@@ -90,10 +67,11 @@ void TLogListModel::Open(const fs::path& folder, unsigned jobs) {
         LoadBandImages();
     }
     Threads_ = jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
-    StartJob(folder, {});
+    OpeningSerial_ = StartJob(TLogListing{folder, folder, true}, {});
 }
 
-void TLogListModel::StartJob(std::optional<fs::path> folder, std::vector<TBatchInput> logs) {
+uint64_t TLogListModel::StartJob(std::optional<TLogListing> listing,
+                                 std::vector<TBatchInput> logs) {
     const uint64_t generation = Generation_;
     const uint64_t serial = ++Serial_;
     for (const TBatchInput& log : logs) {
@@ -102,12 +80,12 @@ void TLogListModel::StartJob(std::optional<fs::path> folder, std::vector<TBatchI
         }
     }
     TLogCheckJob::TCallbacks callbacks;
-    // Called on the job's thread: each hands its result to this model's thread.
-    callbacks.Listed = [this, generation, serial](TLogCheckJob::TListing listing) {
+    // Called on the job's threads: each hands its part to this model's thread.
+    callbacks.Listed = [this, generation, serial](TLogCheckJob::TListed listed) {
         QMetaObject::invokeMethod(
             this,
-            [this, generation, serial, listing = std::move(listing)]() mutable {
-                TakeListing(generation, serial, std::move(listing));
+            [this, generation, serial, listed = std::move(listed)]() mutable {
+                TakeListing(generation, serial, std::move(listed));
             },
             Qt::QueuedConnection);
     };
@@ -122,56 +100,46 @@ void TLogListModel::StartJob(std::optional<fs::path> folder, std::vector<TBatchI
             this, [this, generation, failure] { JobDone(generation, failure); },
             Qt::QueuedConnection);
     };
-    Jobs_.push_back(std::make_unique<TLogCheckJob>(std::move(folder), std::move(logs), serial,
+    Jobs_.push_back(std::make_unique<TLogCheckJob>(std::move(listing), std::move(logs), serial,
                                                    Threads_, std::move(callbacks)));
-}
-
-TLogListRow TLogListModel::NewRow(const fs::path& path, uint64_t serial) const {
-    TLogListRow row;
-    row.Path = path;
-    const fs::path below = path.lexically_relative(Folder_);
-    const bool inside = !below.empty() && below != "." && *below.begin() != "..";
-    row.Name = OneLineName(PathText(inside ? below : path));
-    row.CheckSerial = serial;
-    return row;
+    return serial;
 }
 
 void TLogListModel::TakeListing(uint64_t generation, uint64_t serial,
-                                TLogCheckJob::TListing listing) {
+                                TLogCheckJob::TListed listed) {
     if (generation != Generation_) {
         return;
     }
-    const bool opening = !Listed_;
-    for (const fs::path& folder : listing.Folders) {
+    for (const fs::path& folder : listed.Folders) {
         Watcher_->Watch(folder);
     }
     std::vector<TLogListRow> rows;
-    for (const TBatchInput& log : listing.Logs) {
-        // Only the opening's folder stands for itself when it holds no log.
-        if (log.Problem && !opening) {
-            continue;
-        }
-        if (const int row = RowOf(log.Path); row >= 0) {
+    std::vector<QCollatorSortKey> keys;
+    for (size_t i = 0; i < listed.Rows.size(); ++i) {
+        if (const int row = RowOf(listed.Rows[i].Path); row >= 0) {
             Rows_[static_cast<size_t>(row)].CheckSerial = serial;
         } else {
-            rows.push_back(NewRow(log.Path, serial));
+            rows.push_back(std::move(listed.Rows[i]));
+            keys.push_back(std::move(listed.Keys[i]));
         }
     }
-    Listed_ = true;
-    AddRows(std::move(rows));
+    if (listed.Complete && serial == OpeningSerial_) {
+        Listed_ = true;
+    }
+    AddRows(std::move(rows), std::move(keys));
     ReportProgress();
 }
 
-void TLogListModel::AddRows(std::vector<TLogListRow> rows) {
+void TLogListModel::AddRows(std::vector<TLogListRow> rows, std::vector<QCollatorSortKey> keys) {
     if (rows.empty()) {
         return;
     }
     const int first = static_cast<int>(Rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    for (TLogListRow& row : rows) {
-        RowOf_[row.Path.native()] = static_cast<int>(Rows_.size());
-        NameKeys_.push_back(Collator_.sortKey(row.Name));
-        Rows_.push_back(std::move(row));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        RowOf_[rows[i].Path.native()] = static_cast<int>(Rows_.size());
+        Rows_.push_back(std::move(rows[i]));
+        NameKeys_.push_back(std::move(keys[i]));
     }
     endInsertRows();
 }
@@ -203,8 +171,9 @@ void TLogListModel::TakeResults(uint64_t generation, const std::vector<TLogCheck
         first = std::min(first, index);
         last = std::max(last, index);
     }
+    // A check never changes a name: the rows of a list sorted by name stay where they are.
     if (last >= 0) {
-        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+        emit dataChanged(index(first, ColVerdict), index(last, ColumnCount - 1));
     }
     ReportProgress();
 }
@@ -232,6 +201,7 @@ void TLogListModel::ReleaseFinishedJobs() {
 void TLogListModel::FilesChanged(const std::set<std::string>& paths) {
     std::vector<TBatchInput> recheck;
     std::vector<TLogListRow> added;
+    std::vector<QCollatorSortKey> addedKeys;
     std::vector<int> gone;
     for (const std::string& changed : paths) {
         const fs::path path(changed);
@@ -239,7 +209,7 @@ void TLogListModel::FilesChanged(const std::set<std::string>& paths) {
         const fs::file_status status = fs::status(path, error);
         if (fs::is_directory(status)) {
             if (path != Folder_) {
-                StartJob(path, {});
+                StartJob(TLogListing{path, Folder_, false}, {});
             }
             continue;
         }
@@ -247,9 +217,9 @@ void TLogListModel::FilesChanged(const std::set<std::string>& paths) {
             if (!HasLogExtension(path)) {
                 continue;
             }
-            const int row = RowOf(path);
-            if (row < 0) {
-                added.push_back(NewRow(path, 0));
+            if (RowOf(path) < 0) {
+                added.push_back(NewLogListRow(path, Folder_, 0));
+                addedKeys.push_back(Collator_.sortKey(added.back().Name));
             }
             recheck.push_back({path, std::nullopt});
             continue;
@@ -263,15 +233,15 @@ void TLogListModel::FilesChanged(const std::set<std::string>& paths) {
         }
     }
     RemoveRows(gone);
-    AddRows(std::move(added));
+    AddRows(std::move(added), std::move(addedKeys));
     for (const TBatchInput& log : recheck) {
         TLogListRow& row = Rows_[static_cast<size_t>(RowOf(log.Path))];
         if (row.Outcome) {
             --Checked_;
         }
-        row = NewRow(log.Path, 0);
+        row = NewLogListRow(log.Path, Folder_, 0);
         const int index = RowOf(log.Path);
-        emit dataChanged(this->index(index, 0), this->index(index, ColumnCount - 1));
+        emit dataChanged(this->index(index, ColVerdict), this->index(index, ColumnCount - 1));
     }
     if (!recheck.empty()) {
         StartJob(std::nullopt, std::move(recheck));
@@ -357,10 +327,12 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole) {
         if (column == ColName) {
-            return PathText(row.Path);
+            return DisplayPathText(row.Path);
         }
         if (column == ColVerdict) {
-            return row.OutcomeText;
+            return row.LikelyCause.isEmpty()
+                       ? row.OutcomeText
+                       : row.OutcomeText + QLatin1Char('\n') + row.LikelyCause;
         }
         return {};
     }
@@ -414,14 +386,17 @@ const TLogListModel& TLogListFilter::Logs() const {
     return static_cast<const TLogListModel&>(*sourceModel());
 }
 
+// The whole mapping is made anew in one step: invalidating the filter alone would hide the
+// rows range by range, one signal and one view update each, which takes seconds in a long
+// list whose hidden rows are scattered.
 void TLogListFilter::SetOutcomeFilter(TOutcomeChoice choice) {
     Outcome_ = choice;
-    invalidateFilter();
+    invalidate();
 }
 
 void TLogListFilter::SetNameFilter(const QString& text) {
     Name_ = text;
-    invalidateFilter();
+    invalidate();
 }
 
 bool TLogListFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
@@ -431,6 +406,9 @@ bool TLogListFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     }
     if (Outcome_.Problems) {
         return row.Outcome && *row.Outcome != TCheckOutcome::Ok;
+    }
+    if (Outcome_.HarmlessChange) {
+        return row.HarmlessChange;
     }
     return !Outcome_.Only || row.Outcome == Outcome_.Only;
 }

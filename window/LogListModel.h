@@ -67,14 +67,13 @@ class TLogListModel : public QAbstractTableModel {
     void CheckFailed(const QString& message);
 
   private:
-    void StartJob(std::optional<std::filesystem::path> folder, std::vector<TBatchInput> logs);
-    void TakeListing(uint64_t generation, uint64_t serial, TLogCheckJob::TListing listing);
+    uint64_t StartJob(std::optional<TLogListing> listing, std::vector<TBatchInput> logs);
+    void TakeListing(uint64_t generation, uint64_t serial, TLogCheckJob::TListed listed);
     void TakeResults(uint64_t generation, const std::vector<TLogCheckResult>& results);
     void JobDone(uint64_t generation, const std::optional<std::string>& failure);
     void FilesChanged(const std::set<std::string>& paths);
-    void AddRows(std::vector<TLogListRow> rows);
+    void AddRows(std::vector<TLogListRow> rows, std::vector<QCollatorSortKey> keys);
     void RemoveRows(std::vector<int> rows);
-    TLogListRow NewRow(const std::filesystem::path& path, uint64_t serial) const;
     void ReleaseFinishedJobs();
     void ReportProgress();
 
@@ -82,6 +81,7 @@ class TLogListModel : public QAbstractTableModel {
     unsigned Threads_ = 1;
     uint64_t Generation_ = 0;  // of the opening
     uint64_t Serial_ = 0;      // of the checks
+    uint64_t OpeningSerial_ = 0;
     std::vector<TLogListRow> Rows_;
     std::vector<QCollatorSortKey> NameKeys_;
     std::unordered_map<std::string, int> RowOf_;
@@ -102,13 +102,16 @@ class TLogListFilter : public QSortFilterProxyModel {
     struct TOutcomeChoice {
         std::optional<TCheckOutcome> Only;  // nothing: every outcome
         bool Problems = false;              // everything but OK
+        bool HarmlessChange = false;        // only logs a known harmless change explains
     };
 
     explicit TLogListFilter(QObject* parent = nullptr);
 
     void SetOutcomeFilter(TOutcomeChoice choice);
     void SetNameFilter(const QString& text);
-    bool Filtering() const { return Outcome_.Only || Outcome_.Problems || !Name_.isEmpty(); }
+    bool Filtering() const {
+        return Outcome_.Only || Outcome_.Problems || Outcome_.HarmlessChange || !Name_.isEmpty();
+    }
 
   protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

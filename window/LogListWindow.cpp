@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "app/PathText.h"
 #include "window/LogListModel.h"
 #include "window/ReportJob.h"
 #include "window/WindowAccessibility.h"
@@ -31,18 +32,21 @@ struct TOutcomeChoice {
     TLogListFilter::TOutcomeChoice Filter;
 };
 
-const std::array<TOutcomeChoice, 7> OutcomeChoices{{
+const std::array<TOutcomeChoice, 8> OutcomeChoices{{
     {"All logs", "", {}},
     {"All problems", "all but OK", {std::nullopt, true}},
     {"Only OK", "only OK", {TCheckOutcome::Ok, false}},
     {"Only NOT VALID", "only NOT VALID", {TCheckOutcome::NotValid, false}},
+    {"NOT VALID, harmless change",
+     "NOT VALID, explained by a harmless change",
+     {std::nullopt, false, true}},
     {"Only not interpretable", "only not interpretable", {TCheckOutcome::NotInterpretable, false}},
     {"Only not checked", "only not checked", {TCheckOutcome::NotChecked, false}},
     {"Only failed to load", "only failed to load", {TCheckOutcome::Error, false}},
 }};
 
 QString FolderText(const std::filesystem::path& folder) {
-    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(folder.native())));
+    return QDir::toNativeSeparators(DisplayPathText(folder));
 }
 
 }  // namespace
@@ -362,6 +366,7 @@ void TLogListWindow::StartReport(const QString& path) {
         log.SoftwareVersion = shown.SoftwareVersion;
         log.HeaderRead = shown.SoftwareVersion.value_or(0) != 0;
         log.Sha256 = shown.Sha256;
+        log.LikelyCause = shown.LikelyCause;
         logs.push_back(std::move(log));
     }
     MarkDuplicates(logs);

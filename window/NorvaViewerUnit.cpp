@@ -30,6 +30,9 @@
 #include "app/CellCsv.h"
 #include "app/Errors.h"
 #include "app/LogLoader.h"
+#include "app/Outcome.h"
+#include "app/PathText.h"
+#include "batch/LogCheck.h"
 #include "charts/ChartDescription.h"
 #include "charts/MonitorGraphics.h"
 #include "drawing/ChartImage.h"
@@ -108,37 +111,12 @@ QList<std::filesystem::path> DroppedFiles(const QMimeData& data) {
 }
 
 QString PathText(const std::filesystem::path& path) {
-    return DisplayFileName(QByteArray::fromStdString(path.native()));
+    return DisplayPathText(path);
 }
 
 std::filesystem::path PathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
-
-// What lay behind a file that could not be read, in the system's words where it has them.
-QString OpenFailureReason(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        return QString::fromStdString(ec.message()) + QLatin1Char('.');
-    }
-    if (std::filesystem::is_directory(status)) {
-        return QStringLiteral("It is a folder, not a file.");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        return QStringLiteral("It is not a regular file.");
-    }
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return QString::fromStdString(std::error_code(errno, std::generic_category()).message()) +
-               QLatin1Char('.');
-    }
-    ::close(descriptor);
-    return QStringLiteral("It could not be read to its end.");
-}
-
-const QString OverflowReason = QStringLiteral(
-    "The bearings of the OFFSET and ANGLE lines lie outside the range of 32-bit numbers.");
 
 // A save dialog that ignores its default suffix still gets the file type the user chose.
 QString WithSuffix(const QString& path, const QString& suffix) {
@@ -388,7 +366,7 @@ void TfmNorvaViewer::AddShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { StepLog(-1); });
     // The menu key opens a context menu by itself; Shift+F10 is the other key desktops use.
     add(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] { ShowFocusedContextMenu(); });
-    // Find searches the text box wherever the focus is, and leaves the focus there.
+    // Find opens the text box's find bar wherever the focus is; F3 and Shift+F3 search on.
     TLazyTextView& content = *Ui_->mmFileContent;
     struct TFindKey {
         QKeySequence::StandardKey Key;
@@ -399,7 +377,9 @@ void TfmNorvaViewer::AddShortcuts() {
          {TFindKey{QKeySequence::Find, true, true}, TFindKey{QKeySequence::FindNext, false, true},
           TFindKey{QKeySequence::FindPrevious, false, false}}) {
         add(QKeySequence(find.Key), [&content, find] {
-            content.setFocus(Qt::ShortcutFocusReason);
+            if (!find.Ask) {
+                content.setFocus(Qt::ShortcutFocusReason);
+            }
             content.FindFromKeyboard(find.Ask, find.Forward);
         });
     }
@@ -561,16 +541,20 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     try {
         Loader_->LoadLogFile(path);
     } catch (const EFOpenError&) {
-        ErrorReason_ = OpenFailureReason(path);
+        ErrorReason_ = QString::fromStdString(OpenFailureReason(path));
         // The text box still shows the earlier file (or nothing): so does the name label.
         SetFileNameText(LoadedPath_.isEmpty() ? QStringLiteral("...") : LoadedPath_);
         throw;
     } catch (const EIntOverflow&) {
-        ErrorReason_ = OverflowReason;
+        ErrorReason_ = QString::fromUtf8(OverflowReason.data(), std::ssize(OverflowReason));
         throw;
     }
     LoadedStamp_ = stamp;
     ShowWhyNotChecked();
+    const std::optional<TLikelyCause>& cause = Loader_->LikelyCause();
+    if (cause && cause->Found()) {
+        ShowLikelyCause(QString::fromStdString(LikelyCauseText(*cause)));
+    }
     WatchLoadedFile();
 }
 
@@ -579,8 +563,16 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
 void TfmNorvaViewer::ShowLoadingFileName(const std::filesystem::path& path) {
     SetFileNameText(PathText(path));
     SetCheckResult("...");
+    ShowLikelyCause({});
     Ui_->lbLogfileName->repaint();
     Ui_->lbCheckResult->repaint();
+}
+
+// Below the text box, and as the verdict's tooltip: the harmless change that explains a NOT
+// VALID verdict, which stays NOT VALID. Empty for every other file.
+void TfmNorvaViewer::ShowLikelyCause(const QString& text) {
+    Ui_->lbLikelyCause->setText(text);
+    Ui_->lbCheckResult->setToolTip(text);
 }
 
 // The loader leaves the verdict label alone for a file it does not check.
@@ -589,17 +581,9 @@ void TfmNorvaViewer::ShowWhyNotChecked() {
     if (Loader_->Verdict() || state.SoftwareVersion >= MinimumSoftwareVersion) {
         return;
     }
-    QString why;
-    if (Ui_->mmFileContent->LineCount() == 0) {
-        why = QStringLiteral("Not checked: the file is empty");
-    } else if (state.SoftwareVersion == 0) {
-        why = QStringLiteral("Not checked: no software version, not a NORVA-G log");
-    } else {
-        why = QStringLiteral("Not checked: software version %1 is below %2")
-                  .arg(state.SoftwareVersion)
-                  .arg(MinimumSoftwareVersion);
-    }
-    SetAutoSizedText(*Ui_->lbCheckResult, why);
+    const std::string why = WhyNotCheckedText(state, Loader_->TextEmpty());
+    SetAutoSizedText(*Ui_->lbCheckResult,
+                     QStringLiteral("Not checked: ") + QString::fromStdString(why));
 }
 
 // Changes come in bursts while a log is written; the reload waits until the file has been
@@ -738,9 +722,15 @@ void TfmNorvaViewer::ExportCellsCsv() {
         return;
     }
     const QString path = WithSuffix(chosen, QStringLiteral("csv"));
+    // The digest names the bytes shown; a file changed since its load has other bytes.
+    const std::string digest =
+        FileStamp(LoadedFile_) == LoadedStamp_ ? FileSha256(LoadedFile_) : std::string();
     const std::string csv =
-        CellCsvHeader() +
-        CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(), Loader_->Verdict());
+        CellCsvHeader() + CellCsvRows(LoadedPath_.toStdString(), Loader_->DirectionSlots(),
+                                      Loader_->Verdict(), digest,
+                                      Loader_->LikelyCause()
+                                          ? LikelyCauseCodes(Loader_->LikelyCause()->Changes)
+                                          : std::string());
     WriteChosenFile(path, [&csv](QSaveFile& file) {
         return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
                static_cast<qint64>(csv.size());

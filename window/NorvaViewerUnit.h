@@ -100,6 +100,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void LoadLogFile(const std::filesystem::path& path);
     void ShowLoadingFileName(const std::filesystem::path& path);
     void ShowWhyNotChecked();
+    void ShowLikelyCause(const QString& text);
     void SetFileNameText(const QString& name);
     void WatchLoadedFile();
     void LoadedFileChanged();

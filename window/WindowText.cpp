@@ -24,12 +24,3 @@ QString DecodeErrorText(std::string_view bytes) {
     }
     return text;
 }
-
-QString DisplayFileName(const QByteArray& bytes) {
-    QStringDecoder locale(QStringDecoder::System, QStringDecoder::Flag::Stateless);
-    QString text = locale.decode(bytes);
-    if (locale.hasError()) {
-        return DecodeWindows1252(std::string_view(bytes.constData(), bytes.size()));
-    }
-    return text;
-}

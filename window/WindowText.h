@@ -14,7 +14,3 @@ QString DecodeLabelText(std::string_view bytes);
 // Exception texts come from our own UTF-8 sources, but may carry a path or a
 // byte-text fragment that is not UTF-8; those fall back to Windows-1252.
 QString DecodeErrorText(std::string_view bytes);
-
-// A file name as the file system holds it, readable: decoded as the locale says, or as
-// Windows-1252 when the bytes are not valid there (a Latin-1 name on a UTF-8 desktop).
-QString DisplayFileName(const QByteArray& bytes);

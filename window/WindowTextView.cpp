@@ -1,48 +1,43 @@
 #include "window/WindowTextView.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QInputDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextLine>
 #include <algorithm>
-
-#include "window/WindowText.h"
+#include <cmath>
 
 namespace {
 
 constexpr int TextMargin = 3;
 constexpr int TabWidth = 8;
 constexpr int WheelColumns = 6;  // per notch of a sideways wheel
-// Decoding a line of megabytes in full would stall every paint that shows it; columns
-// beyond this are not shown (a copy still takes the whole line).
-constexpr size_t MaxShownBytes = 1 << 16;
-// Larger selections are refused instead of building a clipboard text of gigabytes.
+// Larger selections are copied only in part, and the copy says so.
 constexpr uint64_t MaxCopiedBytes = 64ull << 20;
-
-QString ExpandTabs(const QString& text) {
-    if (!text.contains(QLatin1Char('\t'))) {
-        return text;
-    }
-    QString expanded;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\t')) {
-            expanded += QString(TabWidth - expanded.size() % TabWidth, QLatin1Char(' '));
-        } else {
-            expanded += c;
-        }
-    }
-    return expanded;
-}
-
-bool IsWordCharacter(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
+// Texts up to this size are indexed and searched at once; larger ones in the background.
+constexpr size_t ForegroundBytes = 16u << 20;
 
 }  // namespace
 
-TLazyTextView::TLazyTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+TTextJob::TTextJob(std::function<void(const std::atomic<bool>& cancel)> work)
+    : Thread_([this, work = std::move(work)] { work(Cancel_); }) {}
+
+TTextJob::~TTextJob() {
+    Cancel();
+    Thread_.join();
+}
+
+TLazyTextView::TLazyTextView(QWidget* parent)
+    : QAbstractScrollArea(parent),
+      Model_(std::make_shared<TLogTextModel>()),
+      FindBar_(new QWidget(this)),
+      FindField_(new QLineEdit(FindBar_)),
+      FindCount_(new QLabel(FindBar_)) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
@@ -50,53 +45,86 @@ TLazyTextView::TLazyTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
-    AskFindText = [this](const QString& previous) {
-        return QInputDialog::getText(this, QStringLiteral("Find"), QStringLiteral("Find:"),
-                                     QLineEdit::Normal, previous);
+    ShowNotice = [this](const QString& message) {
+        QMessageBox::information(this, QStringLiteral("Copy"), message);
     };
+
+    auto* label = new QLabel(QStringLiteral("Fi&nd:"), FindBar_);
+    label->setBuddy(FindField_);
+    FindField_->setAccessibleName(QStringLiteral("Find in the log text"));
+    FindField_->setClearButtonEnabled(true);
+    auto* layout = new QHBoxLayout(FindBar_);
+    layout->setContentsMargins(2, 1, 2, 1);
+    layout->addWidget(label);
+    layout->addWidget(FindField_, 1);
+    layout->addWidget(FindCount_);
+    FindBar_->setAutoFillBackground(true);
+    FindBar_->hide();
+    // Search as you type, from where the current match begins.
+    connect(FindField_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        Anchor_ = Cursor_ = std::min(Anchor_, Cursor_);
+        if (!text.isEmpty()) {
+            Find(text, true);
+        } else {
+            FindText_.clear();
+            FindCount_->clear();
+            viewport()->update();
+        }
+    });
+    connect(FindField_, &QLineEdit::returnPressed, this, [this] {
+        const bool back = QApplication::keyboardModifiers() & Qt::ShiftModifier;
+        if (!Find(FindField_->text(), !back) && !Busy()) {
+            QApplication::beep();
+        }
+    });
 }
+
+TLazyTextView::~TLazyTextView() = default;
 
 void TLazyTextView::SetText(const TLogText& text) {
     // The old text goes first: two large logs side by side would double the peak.
     Clear();
-    const std::string_view bytes = text.Bytes();
-    std::vector<uint64_t> starts;
-    uint64_t longest = 0;
-    TLineCursor cursor(bytes);
-    std::string_view line;
-    while (cursor.Next(line)) {
-        starts.push_back(static_cast<uint64_t>(line.data() - bytes.data()));
-        longest = std::max<uint64_t>(longest, line.size());
+    if (text.Bytes().size() <= ForegroundBytes) {
+        ShowModel(TLogTextModel::Build(text));
+        return;
     }
-    starts.push_back(bytes.size());
-    Text_ = text;
-    Starts_ = std::move(starts);
-    LongestLine_ = longest;
+    JobText_ = QStringLiteral("Finding the lines");
+    StartJob([this, text](const std::atomic<bool>& cancel, uint64_t generation) {
+        auto model = TLogTextModel::Build(text, [&](double done) {
+            ShowJobProgress(generation, done);
+            return !cancel.load();
+        });
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, model = std::move(model)]() mutable {
+                if (generation == Generation_ && model) {
+                    EndJob();
+                    ShowModel(std::move(model));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TLazyTextView::ShowModel(std::shared_ptr<const TLogTextModel> model) {
+    Model_ = std::move(model);
+    Layouts_.clear();
     verticalScrollBar()->setValue(0);
     UpdateScrollRange();
     viewport()->update();
 }
 
 void TLazyTextView::Clear() {
-    // Swapping with empty ones gives the memory of a large log back at once.
-    Text_ = TLogText();
-    std::vector<uint64_t>{0}.swap(Starts_);
-    LongestLine_ = 0;
+    CancelJob();
+    ++Generation_;
+    // Swapping with an empty one gives the memory of a large log back at once.
+    Model_ = std::make_shared<TLogTextModel>();
+    Layouts_.clear();
     Anchor_ = Cursor_ = {};
     HorizontalOffset_ = 0;
+    FindCount_->clear();
     UpdateScrollRange();
     viewport()->update();
-}
-
-std::string_view TLazyTextView::LineBytes(int64_t index) const {
-    const auto start = static_cast<size_t>(Starts_[static_cast<size_t>(index)]);
-    std::string_view line = Text_.Bytes().substr(
-        start, static_cast<size_t>(Starts_[static_cast<size_t>(index) + 1]) - start);
-    // A line holds no CR or LF of its own: what there is of them ends it.
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.remove_suffix(1);
-    }
-    return line;
 }
 
 void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
@@ -108,21 +136,6 @@ void TLazyTextView::SetLines(const std::vector<std::string>& lines) {
     SetText(TLogText::Copy(text));
 }
 
-QString TLazyTextView::DecodedLine(int64_t index, size_t maxBytes) const {
-    if (index < 0 || index >= LineCount()) {
-        return {};
-    }
-    return ExpandTabs(DecodeWindows1252(LineBytes(index).substr(0, maxBytes)));
-}
-
-QString TLazyTextView::LineText(int64_t index) const {
-    return DecodedLine(index, MaxShownBytes);
-}
-
-int64_t TLazyTextView::LineLength(int64_t line) const {
-    return LineText(line).size();
-}
-
 QString TLazyTextView::toPlainText() const {
     QStringList lines;
     for (int64_t i = 0; i < LineCount(); ++i) {
@@ -131,57 +144,65 @@ QString TLazyTextView::toPlainText() const {
     return lines.join(QLatin1Char('\n'));
 }
 
-QString TLazyTextView::SelectedText() const {
-    const TPosition from = std::min(Anchor_, Cursor_);
-    const TPosition to = std::max(Anchor_, Cursor_);
-    if (from == to) {
-        return {};
-    }
-    QStringList lines;
-    for (int64_t line = from.Line; line <= to.Line && line < LineCount(); ++line) {
-        // Whole lines, also beyond the shown columns: a selection reaching the end of the shown
-        // part of a line takes the rest of it as well.
-        const QString text = DecodedLine(line, SIZE_MAX);
-        const qsizetype first = line == from.Line ? static_cast<qsizetype>(from.Column) : 0;
-        const bool toEnd = line != to.Line || to.Column >= LineLength(line);
-        const qsizetype last = toEnd ? text.size() : static_cast<qsizetype>(to.Column);
-        lines.append(text.mid(first, std::max<qsizetype>(0, last - first)));
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 void TLazyTextView::SelectAll() {
     Anchor_ = {};
-    const int64_t last = std::max<int64_t>(0, LineCount() - 1);
-    Cursor_ = {last, LineLength(last)};
+    Cursor_ = Model_->End();
     OfferPrimarySelection();
     viewport()->update();
 }
 
-void TLazyTextView::CopySelection() const {
+// Copy and middle-click paste take the same text; beyond 64 MiB only its first lines, and the
+// copy says so instead of building a clipboard text of gigabytes. A large text is put
+// together in the background.
+void TLazyTextView::PutSelection(QClipboard::Mode mode) {
     if (!HasSelection()) {
         return;
     }
-    const int64_t first = std::min(Anchor_, Cursor_).Line;
-    const int64_t last = std::min(std::max(Anchor_, Cursor_).Line + 1, LineCount());
-    if (Starts_[static_cast<size_t>(last)] - Starts_[static_cast<size_t>(first)] > MaxCopiedBytes) {
-        QApplication::beep();
+    const TTextPosition from = std::min(Anchor_, Cursor_);
+    TTextPosition to = std::max(Anchor_, Cursor_);
+    const bool cut = Model_->ByteCount(from.Line, to.Line) > MaxCopiedBytes;
+    if (cut) {
+        int64_t last = from.Line;
+        while (last < to.Line && Model_->ByteCount(from.Line, last + 1) <= MaxCopiedBytes) {
+            ++last;
+        }
+        to = Model_->LineEnd({last, 0});
+    }
+    const auto put = [this, mode, cut, lines = to.Line - from.Line + 1](const QString& text) {
+        QApplication::clipboard()->setText(text, mode);
+        if (cut && mode == QClipboard::Clipboard) {
+            ShowNotice(QStringLiteral("The selection is larger than 64 MiB: only its first %1 "
+                                      "lines were copied.")
+                           .arg(lines));
+        }
+    };
+    if (Model_->ByteCount(from.Line, to.Line) <= ForegroundBytes) {
+        put(Model_->Text(from, to));
         return;
     }
-    QApplication::clipboard()->setText(SelectedText());
+    JobText_ = QStringLiteral("Copying");
+    StartJob([this, from, to, put, model = Model_](const std::atomic<bool>&, uint64_t generation) {
+        QString text = model->Text(from, to);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, put, text = std::move(text)] {
+                if (generation == Generation_) {
+                    EndJob();
+                    put(text);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TLazyTextView::CopySelection() {
+    PutSelection(QClipboard::Clipboard);
 }
 
 // Middle-click paste in other programs takes the selection without a copy (X11).
-void TLazyTextView::OfferPrimarySelection() const {
-    QClipboard& clipboard = *QApplication::clipboard();
-    if (!clipboard.supportsSelection() || !HasSelection()) {
-        return;
-    }
-    const int64_t first = std::min(Anchor_, Cursor_).Line;
-    const int64_t last = std::min(std::max(Anchor_, Cursor_).Line + 1, LineCount());
-    if (Starts_[static_cast<size_t>(last)] - Starts_[static_cast<size_t>(first)] <=
-        MaxCopiedBytes) {
-        clipboard.setText(SelectedText(), QClipboard::Selection);
+void TLazyTextView::OfferPrimarySelection() {
+    if (QApplication::clipboard()->supportsSelection()) {
+        PutSelection(QClipboard::Selection);
     }
 }
 
@@ -189,8 +210,8 @@ int TLazyTextView::LineHeight() const {
     return std::max(1, fontMetrics().lineSpacing());
 }
 
-int TLazyTextView::CharWidth() const {
-    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+qreal TLazyTextView::AverageCharWidth() const {
+    return std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
 }
 
 int64_t TLazyTextView::FirstVisibleLine() const {
@@ -208,6 +229,35 @@ void TLazyTextView::UpdateScrollRange() {
     verticalScrollBar()->setSingleStep(1);
 }
 
+// One layout per line, the very one it is painted with: every position on the line is read
+// from it.
+const QTextLayout& TLazyTextView::LineLayout(int64_t line) const {
+    for (const auto& [index, layout] : Layouts_) {
+        if (index == line) {
+            return *layout;
+        }
+    }
+    if (Layouts_.size() > static_cast<size_t>(4 * VisibleLineCount() + 8)) {
+        Layouts_.erase(Layouts_.begin(),
+                       Layouts_.begin() + static_cast<std::ptrdiff_t>(Layouts_.size() / 2));
+    }
+    auto layout = std::make_unique<QTextLayout>(LineText(line), font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    Layouts_.emplace_back(line, std::move(layout));
+    return *Layouts_.back().second;
+}
+
+qreal TLazyTextView::ColumnX(int64_t line, int64_t column) const {
+    const QTextLine text = LineLayout(line).lineAt(0);
+    return TextMargin - HorizontalOffset_ + text.cursorToX(static_cast<int>(column));
+}
+
 void TLazyTextView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(viewport());
     painter.setFont(font());
@@ -218,11 +268,14 @@ void TLazyTextView::paintEvent(QPaintEvent* /*event*/) {
         PaintLine(painter, line, TextMargin + static_cast<int>(line - first) * height);
     }
     const int64_t caretRow = Cursor_.Line - first;
-    if (hasFocus() && CaretShown_ && caretRow >= 0 && caretRow <= VisibleLineCount()) {
-        const int x =
-            TextMargin + static_cast<int>(Cursor_.Column * CharWidth()) - HorizontalOffset_;
-        painter.fillRect(QRect(x, TextMargin + static_cast<int>(caretRow) * height, 1, height),
+    if (hasFocus() && CaretShown_ && caretRow >= 0 && caretRow <= VisibleLineCount() &&
+        Cursor_.Line < LineCount()) {
+        const qreal x = ColumnX(Cursor_.Line, Cursor_.Column);
+        painter.fillRect(QRectF(x, TextMargin + static_cast<qreal>(caretRow) * height, 1, height),
                          palette().color(QPalette::Text));
+    }
+    if (Busy()) {
+        PaintProgress(painter);
     }
     if (hasFocus()) {
         // The frame of a scroll area shows no focus in every style: the box marks it itself.
@@ -231,48 +284,68 @@ void TLazyTextView::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
-// Only the columns in view are drawn; the selected part again in the selection colours.
+// The line with its selected part in the selection colours and every other match of the find
+// bar's text marked, all through the line's one layout.
 void TLazyTextView::PaintLine(QPainter& painter, int64_t line, int top) const {
-    const int charWidth = CharWidth();
-    const QString text = LineText(line);
-    const int64_t firstColumn = HorizontalOffset_ / charWidth;
-    const int64_t columns = viewport()->width() / charWidth + 2;
-    const int x = TextMargin + static_cast<int>(firstColumn * charWidth) - HorizontalOffset_;
-    const int baseline = top + fontMetrics().ascent();
-    const QString shown = text.mid(static_cast<qsizetype>(firstColumn), columns);
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(x, baseline, shown);
-
-    const TPosition from = std::min(Anchor_, Cursor_);
-    const TPosition to = std::max(Anchor_, Cursor_);
-    if (from == to || line < from.Line || line > to.Line) {
-        return;
+    const QTextLayout& layout = LineLayout(line);
+    const QString& text = layout.text();
+    QList<QTextLayout::FormatRange> formats;
+    if (FindBarShown() && !FindText_.isEmpty()) {
+        QColor mark = palette().color(QPalette::Highlight);
+        mark.setAlpha(70);
+        for (qsizetype at = text.indexOf(FindText_, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(FindText_, at + FindText_.size(), Qt::CaseInsensitive)) {
+            QTextLayout::FormatRange range{
+                static_cast<int>(at), static_cast<int>(FindText_.size()), {}};
+            range.format.setBackground(mark);
+            formats.append(range);
+        }
     }
-    const int64_t selectedFrom = line == from.Line ? from.Column : 0;
-    // A selection running on past this line's end marks its line break with one cell.
-    const int64_t selectedTo = line == to.Line ? to.Column : text.size() + 1;
-    const auto columnX = [&](int64_t column) {
-        const int64_t pixel = TextMargin + column * charWidth - HorizontalOffset_;
-        return static_cast<int>(std::clamp<int64_t>(pixel, -1, viewport()->width() + 1));
-    };
-    const QRect selected(QPoint(columnX(selectedFrom), top),
-                         QPoint(columnX(selectedTo) - 1, top + LineHeight() - 1));
-    painter.save();
-    painter.setClipRect(selected);
-    painter.fillRect(selected, palette().color(QPalette::Highlight));
-    painter.setPen(palette().color(QPalette::HighlightedText));
-    painter.drawText(x, baseline, shown);
-    painter.restore();
+    const TTextPosition from = std::min(Anchor_, Cursor_);
+    const TTextPosition to = std::max(Anchor_, Cursor_);
+    const bool selected = from != to && line >= from.Line && line <= to.Line;
+    if (selected) {
+        const int64_t first = line == from.Line ? from.Column : 0;
+        const int64_t last = line == to.Line ? to.Column : text.size();
+        QTextLayout::FormatRange range{static_cast<int>(first), static_cast<int>(last - first), {}};
+        range.format.setBackground(palette().color(QPalette::Highlight));
+        range.format.setForeground(palette().color(QPalette::HighlightedText));
+        formats.append(range);
+    }
+    painter.setPen(palette().color(QPalette::Text));
+    const QPointF origin(TextMargin - HorizontalOffset_, top);
+    layout.draw(&painter, origin, formats);
+    if (selected && line != to.Line) {
+        // A selection running on past this line's end marks its line break with one cell.
+        const qreal x = origin.x() + layout.lineAt(0).naturalTextWidth();
+        painter.fillRect(QRectF(x, top, AverageCharWidth(), LineHeight()),
+                         palette().color(QPalette::Highlight));
+    }
+}
+
+void TLazyTextView::PaintProgress(QPainter& painter) const {
+    const QString text = QStringLiteral("%1\u2026 %2 %  (Escape cancels)")
+                             .arg(JobText_)
+                             .arg(static_cast<int>(JobDone_ * 100));
+    const QRect box(0, viewport()->height() - LineHeight() - 4, viewport()->width(),
+                    LineHeight() + 4);
+    painter.fillRect(box, palette().color(QPalette::Window));
+    painter.fillRect(QRect(box.topLeft(), QSize(static_cast<int>(box.width() * JobDone_), 2)),
+                     palette().color(QPalette::Highlight));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(box.adjusted(TextMargin, 2, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 void TLazyTextView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    PlaceFindBar();
     UpdateScrollRange();
 }
 
 void TLazyTextView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        Layouts_.clear();
         UpdateScrollRange();
     }
 }
@@ -308,7 +381,7 @@ void TLazyTextView::timerEvent(QTimerEvent* event) {
     viewport()->update();
 }
 
-void TLazyTextView::MoveTo(TPosition to, bool select) {
+void TLazyTextView::MoveTo(TTextPosition to, bool select) {
     Cursor_ = to;
     if (!select) {
         Anchor_ = to;
@@ -321,29 +394,45 @@ void TLazyTextView::MoveTo(TPosition to, bool select) {
     viewport()->update();
 }
 
-void TLazyTextView::EnsureCaretVisible() {
+// A match stands in the middle of the view, so that the lines around it can be read.
+void TLazyTextView::Select(TTextMatch match) {
+    Anchor_ = match.From;
+    Cursor_ = match.To;
+    EnsureCaretVisible(true);
+    OfferPrimarySelection();
+    viewport()->update();
+}
+
+void TLazyTextView::EnsureCaretVisible(bool centre) {
     QScrollBar& bar = *verticalScrollBar();
-    if (Cursor_.Line < bar.value()) {
+    const int64_t rows = VisibleLineCount();
+    if (centre && (Cursor_.Line < bar.value() || Cursor_.Line >= bar.value() + rows - 1)) {
+        bar.setValue(static_cast<int>(std::max<int64_t>(0, Cursor_.Line - rows / 2)));
+    } else if (Cursor_.Line < bar.value()) {
         bar.setValue(static_cast<int>(Cursor_.Line));
-    } else if (Cursor_.Line >= bar.value() + VisibleLineCount()) {
-        bar.setValue(static_cast<int>(Cursor_.Line - VisibleLineCount() + 1));
+    } else if (Cursor_.Line >= bar.value() + rows) {
+        bar.setValue(static_cast<int>(Cursor_.Line - rows + 1));
     }
-    const int charWidth = CharWidth();
-    const int64_t x = Cursor_.Column * charWidth;
-    const int room = std::max(charWidth, viewport()->width() - 2 * TextMargin - charWidth);
+    if (Cursor_.Line >= LineCount()) {
+        return;
+    }
+    const qreal charWidth = AverageCharWidth();
+    const qreal x = ColumnX(Cursor_.Line, Cursor_.Column) + HorizontalOffset_ - TextMargin;
+    const qreal room = std::max(charWidth, viewport()->width() - 2 * TextMargin - charWidth);
     if (x < HorizontalOffset_) {
-        HorizontalOffset_ = static_cast<int>(std::max<int64_t>(0, x - room / 4));
+        HorizontalOffset_ = static_cast<int>(std::max<qreal>(0, x - room / 4));
     } else if (x > HorizontalOffset_ + room) {
-        HorizontalOffset_ = static_cast<int>(std::min<int64_t>(x - room + room / 4, INT32_MAX));
+        HorizontalOffset_ = static_cast<int>(std::min<qreal>(x - room + room / 4, INT32_MAX));
     }
 }
 
 void TLazyTextView::ScrollHorizontally(int pixels) {
-    const int64_t widest = static_cast<int64_t>(std::min<uint64_t>(LongestLine_, MaxShownBytes)) *
-                           TabWidth * CharWidth();
-    const int64_t limit = std::max<int64_t>(0, widest - viewport()->width() / 2);
-    HorizontalOffset_ = static_cast<int>(std::clamp<int64_t>(int64_t{HorizontalOffset_} + pixels, 0,
-                                                             std::min<int64_t>(limit, INT32_MAX)));
+    const qreal widest = static_cast<qreal>(std::min<uint64_t>(Model_->LongestLine(),
+                                                               TLogTextModel::MaxShownBytes)) *
+                         TabWidth * AverageCharWidth();
+    const qreal limit = std::max<qreal>(0, widest - viewport()->width() / 2.0);
+    HorizontalOffset_ = static_cast<int>(
+        std::clamp<qreal>(qreal(HorizontalOffset_) + pixels, 0, std::min<qreal>(limit, INT32_MAX)));
     viewport()->update();
 }
 
@@ -357,7 +446,7 @@ void TLazyTextView::wheelEvent(QWheelEvent* event) {
         QAbstractScrollArea::wheelEvent(event);
         return;
     }
-    ScrollHorizontally(-delta.x() * WheelColumns * CharWidth() / 120);
+    ScrollHorizontally(static_cast<int>(-delta.x() * WheelColumns * AverageCharWidth() / 120));
     event->accept();
 }
 
@@ -365,122 +454,61 @@ bool TLazyTextView::MoveCaret(const QKeyEvent& event) {
     struct TMove {
         QKeySequence::StandardKey Move;
         QKeySequence::StandardKey Select;
+        TTextPosition (*To)(const TLazyTextView& view, TTextPosition at);
     };
-    static constexpr TMove Moves[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
+    static const TMove Moves[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().NextChar(at); }},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().PreviousChar(at); }},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().NextWord(at); }},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().PreviousWord(at); }},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().LinesDown(at, 1); }},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().LinesUp(at, 1); }},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage,
+         [](const TLazyTextView& v, TTextPosition at) {
+             v.verticalScrollBar()->setValue(v.verticalScrollBar()->value() + v.VisibleLineCount());
+             return v.Model().LinesDown(at, v.VisibleLineCount());
+         }},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage,
+         [](const TLazyTextView& v, TTextPosition at) {
+             v.verticalScrollBar()->setValue(v.verticalScrollBar()->value() - v.VisibleLineCount());
+             return v.Model().LinesUp(at, v.VisibleLineCount());
+         }},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().LineStart(at); }},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine,
+         [](const TLazyTextView& v, TTextPosition at) { return v.Model().LineEnd(at); }},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+         [](const TLazyTextView& v, TTextPosition) { return v.Model().Start(); }},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument,
+         [](const TLazyTextView& v, TTextPosition) { return v.Model().End(); }},
     };
-    const TMove* found = nullptr;
-    bool select = false;
     for (const TMove& move : Moves) {
-        if (event.matches(move.Move) || event.matches(move.Select)) {
-            found = &move;
-            select = event.matches(move.Select);
-            break;
+        const bool select = event.matches(move.Select);
+        if (select || event.matches(move.Move)) {
+            if (LineCount() > 0) {
+                MoveTo(move.To(*this, Cursor_), select);
+            }
+            return true;
         }
     }
-    if (found == nullptr || LineCount() == 0) {
-        return found != nullptr;
-    }
-    const int64_t lastLine = LineCount() - 1;
-    const int64_t page = VisibleLineCount();
-    TPosition to = Cursor_;
-    const QString text = LineText(to.Line);
-    const auto clampColumn = [this](TPosition p) {
-        p.Column = std::min(p.Column, LineLength(p.Line));
-        return p;
-    };
-    QScrollBar& bar = *verticalScrollBar();
-    switch (found->Move) {
-        case QKeySequence::MoveToNextChar:
-            if (to.Column < text.size()) {
-                ++to.Column;
-            } else if (to.Line < lastLine) {
-                to = {to.Line + 1, 0};
-            }
-            break;
-        case QKeySequence::MoveToPreviousChar:
-            if (to.Column > 0) {
-                --to.Column;
-            } else if (to.Line > 0) {
-                to = {to.Line - 1, LineLength(to.Line - 1)};
-            }
-            break;
-        case QKeySequence::MoveToNextWord: {
-            qsizetype column = static_cast<qsizetype>(to.Column);
-            if (column >= text.size() && to.Line < lastLine) {
-                to = {to.Line + 1, 0};
-                break;
-            }
-            while (column < text.size() && IsWordCharacter(text[column])) {
-                ++column;
-            }
-            while (column < text.size() && !IsWordCharacter(text[column])) {
-                ++column;
-            }
-            to.Column = column;
-            break;
-        }
-        case QKeySequence::MoveToPreviousWord: {
-            qsizetype column = static_cast<qsizetype>(to.Column);
-            if (column == 0 && to.Line > 0) {
-                to = {to.Line - 1, LineLength(to.Line - 1)};
-                break;
-            }
-            while (column > 0 && !IsWordCharacter(text[column - 1])) {
-                --column;
-            }
-            while (column > 0 && IsWordCharacter(text[column - 1])) {
-                --column;
-            }
-            to.Column = column;
-            break;
-        }
-        case QKeySequence::MoveToNextLine:
-            to = clampColumn({std::min(lastLine, to.Line + 1), to.Column});
-            break;
-        case QKeySequence::MoveToPreviousLine:
-            to = clampColumn({std::max<int64_t>(0, to.Line - 1), to.Column});
-            break;
-        case QKeySequence::MoveToNextPage:
-            bar.setValue(bar.value() + static_cast<int>(page));
-            to = clampColumn({std::min(lastLine, to.Line + page), to.Column});
-            break;
-        case QKeySequence::MoveToPreviousPage:
-            bar.setValue(bar.value() - static_cast<int>(page));
-            to = clampColumn({std::max<int64_t>(0, to.Line - page), to.Column});
-            break;
-        case QKeySequence::MoveToStartOfLine:
-            to.Column = 0;
-            break;
-        case QKeySequence::MoveToEndOfLine:
-            to.Column = text.size();
-            break;
-        case QKeySequence::MoveToStartOfDocument:
-            to = {};
-            break;
-        case QKeySequence::MoveToEndOfDocument:
-            to = {lastLine, LineLength(lastLine)};
-            break;
-        default:
-            break;
-    }
-    MoveTo(to, select);
-    return true;
+    return false;
 }
 
 void TLazyTextView::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::Copy)) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        (Busy() || FindBarShown())) {
+        if (Busy()) {
+            CancelJob();
+        } else {
+            CloseFindBar();
+        }
+    } else if (event->matches(QKeySequence::Copy)) {
         CopySelection();
     } else if (event->matches(QKeySequence::SelectAll)) {
         SelectAll();
@@ -496,62 +524,159 @@ void TLazyTextView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void TLazyTextView::FindFromKeyboard(bool ask, bool forward) {
-    if (ask || FindText_.isEmpty()) {
-        const QString text = AskFindText(FindText_);
-        if (text.isEmpty()) {
-            return;
-        }
-        FindText_ = text;
+void TLazyTextView::PlaceFindBar() {
+    const int height = FindBar_->sizeHint().height();
+    const QRect inside = contentsRect();
+    FindBar_->setGeometry(inside.left(), inside.bottom() + 1 - height, inside.width(), height);
+}
+
+// The bar takes the lowest rows of the box, which grows shorter meanwhile: it covers no text.
+void TLazyTextView::OpenFindBar() {
+    if (!FindBarShown()) {
+        setViewportMargins(0, 0, 0, FindBar_->sizeHint().height());
+        PlaceFindBar();
+        FindBar_->show();
+        UpdateScrollRange();
     }
-    if (!Find(FindText_, forward)) {
+    if (HasSelection() && Anchor_.Line == Cursor_.Line) {
+        FindField_->setText(SelectedText());
+    }
+    FindField_->setFocus(Qt::ShortcutFocusReason);
+    FindField_->selectAll();
+}
+
+void TLazyTextView::CloseFindBar() {
+    if (!FindBarShown()) {
+        return;
+    }
+    CancelJob();
+    FindBar_->hide();
+    setViewportMargins(0, 0, 0, 0);
+    UpdateScrollRange();
+    setFocus(Qt::OtherFocusReason);
+    viewport()->update();
+}
+
+bool TLazyTextView::FindBarShown() const {
+    return !FindBar_->isHidden();
+}
+
+void TLazyTextView::FindFromKeyboard(bool open, bool forward) {
+    if (open || FindField_->text().isEmpty()) {
+        OpenFindBar();
+        return;
+    }
+    if (!Find(FindField_->text(), forward) && !Busy()) {
         QApplication::beep();
     }
 }
 
-// Searches line by line from the caret (past the current match), ignoring letter case, and
-// wraps around the end of the text once.
 bool TLazyTextView::Find(const QString& text, bool forward) {
-    const int64_t count = LineCount();
-    if (text.isEmpty() || count == 0) {
+    if (text.isEmpty() || LineCount() == 0) {
         return false;
     }
     FindText_ = text;
-    const TPosition from = std::min(Anchor_, Cursor_);
-    const TPosition to = std::max(Anchor_, Cursor_);
-    for (int64_t step = 0; step <= count; ++step) {
-        const int64_t line =
-            forward ? (to.Line + step) % count : ((from.Line - step) % count + count) % count;
-        const QString shown = LineText(line);
-        qsizetype at = -1;
-        if (forward) {
-            const qsizetype start = step == 0 ? static_cast<qsizetype>(to.Column) : 0;
-            at = shown.indexOf(text, start, Qt::CaseInsensitive);
-        } else if (step > 0 || from.Column > 0) {
-            const qsizetype start = step == 0 ? static_cast<qsizetype>(from.Column) - 1 : -1;
-            at = shown.lastIndexOf(text, start, Qt::CaseInsensitive);
+    const TTextMatch current{Anchor_, Cursor_};
+    if (Model_->ByteCount(0, LineCount()) <= ForegroundBytes) {
+        const std::optional<TTextMatch> found = Model_->Find(text, current, forward);
+        if (found) {
+            Select(*found);
         }
-        if (step == count && at >= 0 &&
-            ((forward && at >= to.Column) || (!forward && at < from.Column))) {
-            at = -1;  // back where the search began
-        }
-        if (at >= 0) {
-            MoveTo({line, at}, false);
-            MoveTo({line, at + text.size()}, true);
-            return true;
-        }
+        CountMatches();
+        viewport()->update();
+        emit SearchEnded(found.has_value());
+        return found.has_value();
     }
+    JobText_ = QStringLiteral("Searching");
+    StartJob([this, text, current, forward, model = Model_](const std::atomic<bool>& cancel,
+                                                            uint64_t generation) {
+        const auto goOn = [&](double done) {
+            ShowJobProgress(generation, done);
+            return !cancel.load();
+        };
+        const std::optional<TTextMatch> found = model->Find(text, current, forward, goOn);
+        std::optional<TLogTextModel::TCount> count;
+        if (found && !cancel.load()) {
+            count = model->Count(text, *found, goOn);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, found, count, cancelled = cancel.load()] {
+                if (generation != Generation_) {
+                    return;
+                }
+                EndJob();
+                if (found) {
+                    Select(*found);
+                }
+                FindCount_->setText(
+                    count       ? QStringLiteral("%1 of %2").arg(count->Index).arg(count->Total)
+                    : cancelled ? QString()
+                                : QStringLiteral("no match"));
+                viewport()->update();
+                emit SearchEnded(found.has_value());
+            },
+            Qt::QueuedConnection);
+    });
     return false;
 }
 
-TLazyTextView::TPosition TLazyTextView::PositionAt(QPoint point) const {
-    const int charWidth = CharWidth();
-    const int64_t row = std::max(0, point.y() - TextMargin) / LineHeight();
+void TLazyTextView::CountMatches() {
+    const std::optional<TLogTextModel::TCount> count =
+        Model_->Count(FindText_, {std::min(Anchor_, Cursor_), std::max(Anchor_, Cursor_)});
+    FindCount_->setText(!count || count->Total == 0
+                            ? QStringLiteral("no match")
+                            : QStringLiteral("%1 of %2").arg(count->Index).arg(count->Total));
+}
+
+void TLazyTextView::StartJob(std::function<void(const std::atomic<bool>&, uint64_t)> work) {
+    CancelJob();
+    const uint64_t generation = ++Generation_;
+    JobDone_ = 0;
+    Job_ = std::make_unique<TTextJob>(
+        [work = std::move(work), generation](const std::atomic<bool>& cancel) {
+            work(cancel, generation);
+        });
+    viewport()->update();
+}
+
+void TLazyTextView::EndJob() {
+    Job_.reset();
+    viewport()->update();
+}
+
+// Waits only for the piece of work under way: every job asks to go on between pieces.
+void TLazyTextView::CancelJob() {
+    if (Job_) {
+        ++Generation_;
+        Job_.reset();
+        viewport()->update();
+    }
+}
+
+void TLazyTextView::ShowJobProgress(uint64_t generation, double done) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, done] {
+            if (generation == Generation_) {
+                JobDone_ = done;
+                viewport()->update();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+TTextPosition TLazyTextView::PositionAt(QPointF point) const {
+    const int64_t row =
+        static_cast<int64_t>(std::max<qreal>(0, point.y() - TextMargin)) / LineHeight();
     const int64_t line =
         std::clamp<int64_t>(FirstVisibleLine() + row, 0, std::max<int64_t>(0, LineCount() - 1));
-    const int64_t column =
-        std::max(0, point.x() - TextMargin + HorizontalOffset_ + charWidth / 2) / charWidth;
-    return {line, std::min<int64_t>(column, LineLength(line))};
+    if (LineCount() == 0) {
+        return {};
+    }
+    const QTextLine text = LineLayout(line).lineAt(0);
+    const int column = text.xToCursor(point.x() - TextMargin + HorizontalOffset_);
+    return {line, std::clamp<int64_t>(column, 0, Model_->LineLength(line))};
 }
 
 void TLazyTextView::mousePressEvent(QMouseEvent* event) {
@@ -559,7 +684,7 @@ void TLazyTextView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    Cursor_ = PositionAt(event->position().toPoint());
+    Cursor_ = PositionAt(event->position());
     if (!(event->modifiers() & Qt::ShiftModifier)) {
         Anchor_ = Cursor_;
     }
@@ -571,7 +696,7 @@ void TLazyTextView::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    const QPoint point = event->position().toPoint();
+    const QPointF point = event->position();
     // Dragging past an edge scrolls on, line by line or a few columns at a time.
     if (point.y() < 0) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
@@ -579,9 +704,9 @@ void TLazyTextView::mouseMoveEvent(QMouseEvent* event) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
     if (point.x() < 0) {
-        ScrollHorizontally(-2 * CharWidth());
+        ScrollHorizontally(static_cast<int>(-2 * AverageCharWidth()));
     } else if (point.x() > viewport()->width()) {
-        ScrollHorizontally(2 * CharWidth());
+        ScrollHorizontally(static_cast<int>(2 * AverageCharWidth()));
     }
     Cursor_ = PositionAt(point);
     viewport()->update();
@@ -599,18 +724,9 @@ void TLazyTextView::mouseDoubleClickEvent(QMouseEvent* event) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
-    const TPosition at = PositionAt(event->position().toPoint());
-    const QString text = LineText(at.Line);
-    qsizetype first = static_cast<qsizetype>(at.Column);
-    qsizetype last = first;
-    while (first > 0 && IsWordCharacter(text[first - 1])) {
-        --first;
-    }
-    while (last < text.size() && IsWordCharacter(text[last])) {
-        ++last;
-    }
-    Anchor_ = {at.Line, first};
-    Cursor_ = {at.Line, last};
+    const TTextMatch word = Model_->WordAt(PositionAt(event->position()));
+    Anchor_ = word.From;
+    Cursor_ = word.To;
     OfferPrimarySelection();
     viewport()->update();
 }

@@ -85,6 +85,46 @@ TEST(LargeSignature, HashesTheBase64TextInOnePiece) {
     }
 }
 
+// Prefixes share their whole blocks and three-byte groups; each must still end as a text of
+// its own: a partial block in feedback from the block before it, its own MIME64 padding and
+// bit count. The long text crosses the pieces the shared part is hashed in.
+TEST(TCipher, SignPrefixesGivesTheSignatureOfEachPrefix) {
+    std::string shortText;
+    for (int i = 0; i < 70; ++i) {
+        shortText += static_cast<char>('0' + i % 43);
+    }
+    const std::string longText(TCipher::SignPieceSize * 2 + 5, 'x');
+    const std::size_t piece = TCipher::SignPieceSize;
+    struct Case {
+        const std::string& Text;
+        std::vector<std::size_t> Lengths;
+    };
+    std::vector<std::size_t> every(shortText.size() + 1);
+    for (std::size_t i = 0; i < every.size(); ++i) {
+        every[i] = i;
+    }
+    const Case cases[] = {
+        {shortText, every},
+        {shortText, {47, 47, 70}},
+        {longText, {1, piece - 1, piece + 2, piece + 3, 2 * piece + 5}},
+        {longText, {}},
+    };
+    for (const Case& c : cases) {
+        TCipher signer;
+        signer.Setup("", "NRVG-8D 41873 / Bahnfunk Messdienst Nord");
+        const std::vector<std::string> signatures = signer.SignPrefixes(c.Text, c.Lengths);
+        ASSERT_EQ(signatures.size(), c.Lengths.size());
+        for (std::size_t i = 0; i < c.Lengths.size(); ++i) {
+            EXPECT_EQ(signatures[i], signer.SignText(c.Text.substr(0, c.Lengths[i])))
+                << "prefix of " << c.Lengths[i] << " bytes";
+        }
+    }
+    TCipher signer;
+    signer.Setup("", "x");
+    EXPECT_THROW(signer.SignPrefixes(shortText, {5, 4}), std::invalid_argument);
+    EXPECT_THROW(signer.SignPrefixes(shortText, {71}), std::invalid_argument);
+}
+
 TEST(TCipher, SigningWithoutSetupIsRefused) {
     TCipher signer;
     EXPECT_THROW(signer.SignText("text"), ECryptException);

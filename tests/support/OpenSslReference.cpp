@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 
@@ -63,6 +64,49 @@ std::string Base64(std::string_view data) {
                                        static_cast<int>(data.size()));
     out.resize(static_cast<std::size_t>(length));
     return out;
+}
+
+namespace {
+
+constexpr std::string_view DevicePassword = "Vq3TwKe8RmZpa1YdhN6uGc0LsXjBf5oQ2iMtDn7E";
+
+std::string BigEndian32(std::size_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+// Each key byte is the xor of the bytes of one SHA-1 digest over its position, the key bytes
+// before it, the index 1, and the seed and the password, each after its length.
+std::string DeviceKey(std::string_view seed) {
+    std::string key;
+    for (std::size_t i = 0; i < 32; ++i) {
+        const std::string digest = Sha1(
+            BigEndian32(i) + key + BigEndian32(1) + BigEndian32(seed.size()) + std::string(seed) +
+            BigEndian32(DevicePassword.size()) + std::string(DevicePassword));
+        char folded = 0;
+        for (const char b : digest) {
+            folded = static_cast<char>(folded ^ b);
+        }
+        key += folded;
+    }
+    return key;
+}
+
+}  // namespace
+
+std::string LogSignature(std::string_view signedText, std::string_view licence) {
+    const std::string key = DeviceKey(Base64(Sha1(licence)));
+    const std::string start = Encrypt("AES-256-ECB", key, "", std::string(16, '\xFF'));
+    const std::size_t whole = signedText.size() / 16 * 16;
+    std::string encrypted = whole == 0
+                                ? std::string()
+                                : Encrypt("AES-256-CBC", key, start, signedText.substr(0, whole));
+    if (whole < signedText.size()) {
+        const std::string chain = whole == 0 ? start : encrypted.substr(whole - 16);
+        encrypted += Encrypt("AES-256-CFB8", key, chain, signedText.substr(whole));
+    }
+    return Base64(Sha1(Base64(encrypted)));
 }
 
 }  // namespace testsupport::ref

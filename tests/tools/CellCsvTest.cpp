@@ -43,7 +43,8 @@ TEST(CsvRowTest, JoinsWithCommasAndEndsWithCrLf) {
     EXPECT_EQ(CsvRow({"a", "", "b,c", "\""}), "a,,\"b,c\",\"\"\"\"\r\n");
     EXPECT_EQ(CsvRow({}), "\r\n");
     EXPECT_EQ(CellCsvHeader(),
-              "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict\r\n");
+              "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict,"
+              "sha256,likely_cause\r\n");
 }
 
 TEST(CsvRowTest, NoReceivedCellWithoutDirectionData) {

@@ -3,6 +3,7 @@
 
 #include "tests/tools/InspectRun.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,15 +52,21 @@ TEST(CsvExportTest, ServingCellAndNeighboursWithALevelMakeRows) {
     // A record without a valid identity gives no rows at all.
     file.write("03;20240514102231;U;1;0;0;0;26210;2G\r\n");
     file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString digest =
+        "," + QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 
     const TRun run = Inspect({"--csv", path});
     const QString quoted = "\"" + QString(path).replace("\"", "\"\"") + "\"";
     const QString verdict = "The file could not be interpreted";
     const QStringList want = {
-        "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict",
-        quoted + ",0,2024-05-14T10:22:31,0,967,-52,DE-10,4711,1004,21,0,7,G," + verdict,
-        quoted + ",0,2024-05-14T10:22:31,2,98,-99,DE-02,45603,,12,,5,," + verdict,
-        quoted + ",0,2024-05-14T10:22:31,8,973,-86,DE-10,4712,1766,20,-17,-3,E," + verdict,
+        "file,direction,time,cell,channel,level_dbm,network,lac,ci,c1,c2,b,d,verdict,sha256,"
+        "likely_cause",
+        quoted + ",0,2024-05-14T10:22:31,0,967,-52,DE-10,4711,1004,21,0,7,G," + verdict + digest +
+            ",",
+        quoted + ",0,2024-05-14T10:22:31,2,98,-99,DE-02,45603,,12,,5,," + verdict + digest + ",",
+        quoted + ",0,2024-05-14T10:22:31,8,973,-86,DE-10,4712,1766,20,-17,-3,E," + verdict +
+            digest + ",",
     };
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(QString::fromUtf8(run.out), want.join("\r\n") + "\r\n");
@@ -93,9 +100,11 @@ TEST(CsvExportTest, DemoRowsAgreeWithTheCellLines) {
     std::map<std::pair<int, int>, QStringList> byCell;
     for (const QString& row : rows) {
         const QStringList fields = row.split(',');
-        ASSERT_EQ(fields.size(), 14) << row.toStdString();
+        ASSERT_EQ(fields.size(), 16) << row.toStdString();
         EXPECT_EQ(fields[0], Data("demo-gsmr.ktz"));
         EXPECT_EQ(fields[13], "The signature is OK");
+        EXPECT_EQ(fields[14], expected["sha256"].toString());
+        EXPECT_EQ(fields[15], "");
         byCell[{fields[1].toInt(), fields[3].toInt()}] = fields;
     }
     for (const QJsonValue& value : expected["directions"].toArray()) {
@@ -123,6 +132,47 @@ TEST(CsvExportTest, DemoRowsAgreeWithTheCellLines) {
         }
         EXPECT_EQ(shown, lines) << d;
     }
+}
+
+// The demo log as an editor saves it with a byte-order mark: NOT VALID in every format, exit
+// status included, and every format names the change.
+TEST(CsvExportTest, HarmlessChangeIsNamedBesideTheUnchangedVerdict) {
+    QTemporaryDir dir;
+    QFile demo(Data("demo-gsmr.ktz"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const QString path = dir.filePath("demo-bom.ktz");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\xEF\xBB\xBF" + demo.readAll());
+    file.close();
+
+    const TRun csv = Inspect({"--csv", path});
+    EXPECT_EQ(csv.status, 1);
+    const QStringList rows = QString::fromUtf8(csv.out).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_GT(rows.size(), 1);
+    const QStringList fields = rows[1].split(',');
+    ASSERT_EQ(fields.size(), 16) << rows[1].toStdString();
+    EXPECT_EQ(fields[13], "The signature is NOT VALID");
+    EXPECT_EQ(fields[15], "bom-added");
+
+    const TRun json = Inspect({"--json", path});
+    EXPECT_EQ(json.status, 1);
+    const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+    EXPECT_EQ(report["verdict"].toString(), "The signature is NOT VALID");
+    EXPECT_EQ(report["likelyCause"].toArray(), QJsonArray{"bom-added"});
+    const QString text = report["likelyCauseText"].toString();
+    EXPECT_TRUE(text.contains("byte-order mark") && text.contains("not authentic") &&
+                text.contains("original file"))
+        << text.toStdString();
+
+    const TRun line = Inspect({path, Data("demo-gsmr.ktz")});
+    EXPECT_EQ(line.status, 1);
+    EXPECT_TRUE(QString::fromUtf8(line.out).startsWith(
+        path +
+        ": The signature is NOT VALID (likely cause: a byte-order mark was added before "
+        "its first line; without it the signature is OK)\n" +
+        Data("demo-gsmr.ktz") + ": The signature is OK\n"))
+        << line.out.toStdString();
 }
 
 }  // namespace

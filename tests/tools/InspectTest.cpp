@@ -3,15 +3,23 @@
 #include "tests/tools/InspectRun.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -49,10 +57,14 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleJsonTest,
 TEST(InspectJsonTest, KeysComeInTheDocumentedOrder) {
     const QByteArray out = Inspect({"--json", Data("demo-gsmr.ktz")}).out;
     const std::vector<const char*> keys = {
-        "\"file\"",     "\"error\"",      "\"softwareVersion\"", "\"license\"",  "\"signature\"",
-        "\"offset\"",   "\"angle\"",      "\"firstRecordLine\"", "\"verdict\"",  "\"dataLoaded\"",
-        "\"selected\"", "\"directions\"", "\"index\"",           "\"hasData\"",  "\"levels\"",
-        "\"time\"",     "\"selector\"",   "\"currentCell\"",     "\"neighbors\""};
+        "\"file\"",       "\"sha256\"",          "\"duplicateOf\"",
+        "\"error\"",      "\"reason\"",          "\"softwareVersion\"",
+        "\"license\"",    "\"signature\"",       "\"offset\"",
+        "\"angle\"",      "\"firstRecordLine\"", "\"verdict\"",
+        "\"dataLoaded\"", "\"selected\"",        "\"directions\"",
+        "\"index\"",      "\"hasData\"",         "\"levels\"",
+        "\"time\"",       "\"selector\"",        "\"currentCell\"",
+        "\"neighbors\""};
     qsizetype at = 0;
     for (const char* key : keys) {
         const qsizetype found = out.indexOf(key, at);
@@ -156,6 +168,143 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"value_for_a_flag", {"--json=yes", "demo-gsmr.ktz"}, 64},
         StatusCase{"dash_dash_ends_options", {"--", "--json"}, 3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Root reads every file: the inspector then runs as an unprivileged user, for an unreadable
+// file to be one.
+TRun InspectUnprivileged(const QStringList& arguments, const QString& workingDirectory) {
+    if (::geteuid() != 0) {
+        return Inspect(arguments, workingDirectory);
+    }
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.start(
+        "setpriv",
+        QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", NORVA_INSPECT} + arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Every outcome in the same words in the lines for people, the JSON reason and the CSV
+// verdict column.
+TEST(InspectWordingTest, EveryOutcomeReadsAlikeInLinesJsonAndCsv) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+    const auto write = [&dir](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    };
+    const auto copy = [&dir](const QString& sample, const QString& name) {
+        QFile::copy(Data(sample), dir.filePath(name));
+    };
+    copy("demo-gsmr.ktz", "ok.ktz");
+    copy("tampered.ktz", "bad.ktz");
+    copy("unsigned.ktz", "plain.ktz");
+    copy("old-firmware.ktz", "old.ktz");
+    write("empty.ktz", "");
+    write("text.ktz", "just some text\r\n");
+    write("shut.ktz", "SWVERSION: NG-FW 795\r\n");
+    QFile::setPermissions(dir.filePath("shut.ktz"), {});
+    QDir(dir.path()).mkdir("closed");
+    QFile::setPermissions(dir.filePath("closed"), {});
+
+    const struct {
+        const char* File;
+        const char* Text;
+        std::optional<const char*> Reason;
+    } cases[] = {
+        {"ok.ktz", "The signature is OK", std::nullopt},
+        {"bad.ktz", "The signature is NOT VALID", std::nullopt},
+        {"plain.ktz", "The file could not be interpreted", std::nullopt},
+        {"empty.ktz", "Not checked: the file is empty", "the file is empty"},
+        {"text.ktz", "Not checked: no software version, not a NORVA-G log",
+         "no software version, not a NORVA-G log"},
+        {"old.ktz", "Not checked: software version 789 is below 790",
+         "software version 789 is below 790"},
+        {"shut.ktz",
+         "Failed to load: Datei shut.ktz kann nicht ge\u00f6ffnet werden Permission denied.",
+         "Permission denied."},
+        {"/dev/null",
+         "Failed to load: Datei /dev/null kann nicht ge\u00f6ffnet werden It is not a regular "
+         "file.",
+         "It is not a regular file."},
+        {"closed", "Failed to load: cannot read this folder (Permission denied)", std::nullopt},
+    };
+    QStringList files;
+    for (const auto& c : cases) {
+        files << c.File;
+    }
+    const TRun lines = InspectUnprivileged(files, dir.path());
+    const TRun json = InspectUnprivileged(QStringList{"--jsonl"} + files, dir.path());
+    const TRun csv = InspectUnprivileged(QStringList{"--csv"} + files, dir.path());
+    QFile::setPermissions(dir.filePath("closed"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(lines.status, 3);
+    const QStringList shown = QString::fromUtf8(lines.out).split('\n');
+    const QList<QByteArray> documents = json.out.split('\n');
+    QStringList csvRows = QString::fromUtf8(csv.out).split("\r\n");
+    ASSERT_EQ(shown.size(), std::size(cases) + 2) << lines.out.toStdString();
+    ASSERT_EQ(documents.size(), std::size(cases) + 1) << json.out.toStdString();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const QString text = QString::fromUtf8(c.Text);
+        EXPECT_EQ(shown[static_cast<qsizetype>(i)], c.File + QStringLiteral(": ") + text);
+        const QJsonValue reason =
+            QJsonDocument::fromJson(documents[static_cast<qsizetype>(i)]).object()["reason"];
+        EXPECT_EQ(reason, c.Reason ? QJsonValue(QString::fromUtf8(*c.Reason)) : QJsonValue())
+            << c.File;
+        const auto row = std::find_if(csvRows.begin(), csvRows.end(), [&c](const QString& r) {
+            return r.startsWith(c.File + QStringLiteral(","));
+        });
+        ASSERT_NE(row, csvRows.end()) << c.File;
+        // The verdict column, quoted when it holds a comma, then the digest column and the
+        // likely cause, which no harmless change gives any of these logs.
+        const QString field = text.contains(',') ? '"' + text + '"' : text;
+        EXPECT_TRUE(row->contains(
+            QRegularExpression("," + QRegularExpression::escape(field) + ",([0-9a-f]{64})?,$")))
+            << row->toStdString();
+    }
+}
+
+// The digest is of every byte of the file, also those after a NUL byte that ends the text;
+// later files with the same bytes name the first, in the order given.
+TEST(InspectDigestTest, IdenticalFilesNameTheFirst) {
+    QTemporaryDir dir;
+    QFile demo(Data("demo-gsmr.ktz"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const QByteArray bytes = demo.readAll();
+    // A tail longer than one read of the loader, to be read after the text has ended.
+    const QByteArray withTail = bytes + '\0' + QByteArray(3 << 20, 'x');
+    for (const auto& [name, content] :
+         {std::pair{"b.ktz", bytes}, std::pair{"a.ktz", bytes}, std::pair{"c.ktz", withTail}}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const auto sha256 = [](const QByteArray& data) {
+        return QString::fromLatin1(
+            QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    };
+    const TRun json = Inspect({"--jsonl", "c.ktz", "b.ktz", "a.ktz"}, dir.path());
+    const QList<QByteArray> documents = json.out.split('\n');
+    ASSERT_EQ(documents.size(), 4) << json.out.toStdString();
+    const QJsonObject c = QJsonDocument::fromJson(documents[0]).object();
+    const QJsonObject b = QJsonDocument::fromJson(documents[1]).object();
+    const QJsonObject a = QJsonDocument::fromJson(documents[2]).object();
+    EXPECT_EQ(c["sha256"].toString(), sha256(withTail));
+    EXPECT_EQ(b["sha256"].toString(), sha256(bytes));
+    EXPECT_EQ(a["sha256"].toString(), sha256(bytes));
+    EXPECT_TRUE(c["duplicateOf"].isNull());
+    EXPECT_TRUE(b["duplicateOf"].isNull());
+    EXPECT_EQ(a["duplicateOf"].toString(), "b.ktz");
+    const TRun lines = Inspect({"c.ktz", "b.ktz", "a.ktz"}, dir.path());
+    EXPECT_EQ(QString::fromUtf8(lines.out).split('\n').mid(0, 3),
+              (QStringList{"c.ktz: The signature is OK", "b.ktz: The signature is OK",
+                           "a.ktz: The signature is OK (same content as b.ktz)"}));
+}
 
 TEST(InspectImageTest, WritesChartsAtThePaintBoxSizes) {
     QTemporaryDir dir;

@@ -2,10 +2,14 @@
 // it loads each log into the main window as Open would.
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -51,7 +55,7 @@ TEST_F(LogListTest, EveryLogOfTheFolderGetsItsVerdictVersionAndColour) {
               (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",
                            "unsigned.ktz"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
-              (QStringList{"The signature is OK", "not checked, software version 789 is below 790",
+              (QStringList{"The signature is OK", "Not checked: software version 789 is below 790",
                            "The signature is OK", "The signature is NOT VALID",
                            "The file could not be interpreted"}));
     EXPECT_EQ(Column(list, TLogListModel::ColVersion),
@@ -91,10 +95,17 @@ TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
     QTest::keyClick(Window.get(), Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_EQ(QFileInfo(loadedName()).fileName(), "rotated-22deg.ktz");
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
+    // A log opened in the main window becomes the list's current row.
+    Window->ChooseLogFile = [](const QString&) { return SamplePath("tampered.ktz"); };
+    Window->findChild<QPushButton*>("btOpen")->click();
+    EXPECT_EQ(list.Table().currentIndex().siblingAtColumn(0).data().toString(), "tampered.ktz");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    // Quitting from the main window ends the list too.
-    Window->close();
+    // Inside the screen's available area; quitting from the list ends the program.
+    EXPECT_TRUE(list.screen()->availableGeometry().contains(list.frameGeometry()))
+        << list.frameGeometry().x() << "," << list.frameGeometry().width();
+    QTest::keyClick(&list, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(list.isVisible());
+    EXPECT_FALSE(Window->isVisible());
 }
 
 // Copies a sample into `dir` under `name`, as the file system's bytes.
@@ -152,6 +163,78 @@ TEST(LogListModelTest, ReopeningAndFolderChangesKeepEachRowToItsOwnFile) {
     EXPECT_EQ(outcome("renamed.ktz"), static_cast<int>(TCheckOutcome::NotValid));
 }
 
+// The text of a PDF as a reader would copy it.
+QString PdfText(const QString& pdf) {
+    QProcess process;
+    process.start("pdftotext", {pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The report of what the list shows: written in the background from the list's own results,
+// saying what it covers; a place that cannot take the file is told before anything is drawn.
+TEST_F(LogListTest, AReportOfAFilteredListSaysWhatItCovers) {
+    QTemporaryDir logs;
+    for (const char* sample : {"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz",
+                               "tampered.ktz", "unsigned.ktz"}) {
+        CopySample(sample, QDir(logs.path()), sample);
+    }
+    CopySample("tampered.ktz", QDir(logs.path()), "tampered-copy.ktz");
+    {
+        // A signed log an editor gave a byte-order mark: NOT VALID, explained.
+        QFile demo(SamplePath("demo-gsmr.ktz"));
+        QFile marked(QDir(logs.path()).filePath("marked.ktz"));
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly) && marked.open(QIODevice::WriteOnly));
+        marked.write("\xEF\xBB\xBF" + demo.readAll());
+    }
+    TLogListWindow& list = OpenSamples(logs.path());
+    list.OutcomeFilter().setCurrentText("NOT VALID, harmless change");
+    EXPECT_EQ(Column(list, TLogListModel::ColVerdict),
+              QStringList{"The signature is NOT VALID \u2014 byte-order mark added"});
+    QStringList errors;
+    list.ShowError = [&errors](const QString& message) { errors << message; };
+    list.ChooseReportFile = [](const QString&) { return QStringLiteral("/proc/report.pdf"); };
+    list.SaveReport();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains("could not be written")) << errors.first().toStdString();
+    EXPECT_FALSE(list.WritingReport());
+
+    QTemporaryDir out;
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("problems"); };
+    list.OutcomeFilter().setCurrentText("All problems");
+    list.Table().sortByColumn(TLogListModel::ColName, Qt::DescendingOrder);
+    EXPECT_EQ(list.CountLabel().text(), "5 of 7 logs shown, 7 checked");
+    QSignalSpy ended(&list, &TLogListWindow::ReportEnded);
+    list.SaveReport();
+    ASSERT_TRUE(list.WritingReport());
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_EQ(ended.first().at(1).toString(), QString());
+    const QString text = PdfText(out.filePath("problems.pdf")).simplified();
+    EXPECT_TRUE(text.contains("Covers: 5 of 7 logs: all but OK")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Likely cause: a byte-order mark was added before its"));
+    EXPECT_TRUE(text.contains("In order of: File, descending"));
+    const qsizetype unsignedAt = text.indexOf("unsigned.ktz");
+    const qsizetype tamperedAt = text.indexOf("tampered.ktz");
+    EXPECT_TRUE(unsignedAt >= 0 && tamperedAt > unsignedAt) << text.toStdString();
+    EXPECT_FALSE(text.contains("demo-gsmr.ktz"));
+    EXPECT_TRUE(text.contains("Not checked: software version 789 is below 790"));
+    // The bytes checked, named by their digest; the second copy names the first.
+    QFile tampered(SamplePath("tampered.ktz"));
+    ASSERT_TRUE(tampered.open(QIODevice::ReadOnly));
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(tampered.readAll(), QCryptographicHash::Sha256).toHex());
+    EXPECT_GE(text.count(digest), 4);  // two rows of the summary, two pages
+    EXPECT_TRUE(text.contains("The signature is NOT VALID (same content as tampered.ktz)"));
+    // A cancelled report leaves no file.
+    list.ChooseReportFile = [&out](const QString&) { return out.filePath("cancelled.pdf"); };
+    list.SaveReport();
+    list.CancelReport();
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_TRUE(ended.last().at(0).toBool());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"problems.pdf"});
+    EXPECT_EQ(errors.size(), 1);
+}
+
 TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(SamplePath("demo-gsmr.ktz"), dir.filePath("a.ktz")));
@@ -163,8 +246,8 @@ TEST_F(LogListTest, UnreadableAndVanishedFilesGetARowAndTheRestIsChecked) {
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub/loop")));
     TLogListWindow& list = OpenSamples(dir.path());
     EXPECT_EQ(Column(list, TLogListModel::ColName).size(), 3);
-    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(12),
-              "error: Datei");
+    EXPECT_EQ(list.Filter().index(2, TLogListModel::ColVerdict).data().toString().left(21),
+              "Failed to load: Datei");
     const int latin1Row =
         static_cast<int>(Column(list, TLogListModel::ColName)
                              .indexOf(QRegularExpression(QStringLiteral("^K.ln\\.ktz$"))));

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
@@ -71,11 +73,19 @@ TEST_F(WindowInput, CtrlFFindsInTheTextBoxWhereverTheFocusIs) {
     ShowWindow();
     OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
     auto& content = Control<TLazyTextView>("mmFileContent");
-    content.AskFindText = [](const QString&) { return QStringLiteral("signature:"); };
+    const QRect box = content.geometry();
     Control<QWidget>("btExit").setFocus();
     QTest::keyClick(&Control<QWidget>("btExit"), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(content.FindBarShown());
+    QTest::keyClicks(&content.FindField(), "signature:");
     EXPECT_EQ(content.SelectedText(), "SIGNATURE:");
+    EXPECT_EQ(content.FindCount().text(), "1 of 1");
+    // The bar takes rows of the box, not room of the window; Escape closes it, back in the text.
+    EXPECT_EQ(content.geometry(), box);
+    QTest::keyClick(&content.FindField(), Qt::Key_Escape);
+    EXPECT_FALSE(content.FindBarShown());
     EXPECT_EQ(Window->focusWidget(), &content);
+    EXPECT_EQ(content.SelectedText(), "SIGNATURE:");
 }
 
 // Without a mouse every control comes in turn, in the order they stand, the charts included

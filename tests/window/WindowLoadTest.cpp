@@ -183,6 +183,28 @@ TEST_F(WindowLoad, FilesThatAreNotCheckedSayWhy) {
     EXPECT_TRUE(Errors.isEmpty());
 }
 
+// Below the text box and in the verdict's tooltip, for a NOT VALID log that a harmless change
+// explains; gone with the next file, and never for another verdict.
+TEST_F(WindowLoad, LikelyCauseStandsBesideItsVerdictOnly) {
+    QTemporaryDir dir;
+    QFile demo(SamplePath("demo-gsmr.ktz"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const QString changed = WriteFile(dir, "demo-bom.ktz", "\xEF\xBB\xBF" + demo.readAll());
+    MakeWindow();
+    for (const char* other : {"demo-gsmr.ktz", "tampered.ktz", "unsigned.ktz"}) {
+        OpenThroughDialog(changed);
+        EXPECT_EQ(LabelText("lbCheckResult"), "The signature is NOT VALID");
+        const QString cause = Control<QLabel>("lbLikelyCause").text();
+        EXPECT_TRUE(cause.contains("byte-order mark") && cause.contains("not authentic"))
+            << cause.toStdString();
+        EXPECT_EQ(Control<QLabel>("lbCheckResult").toolTip(), cause);
+        OpenThroughDialog(SamplePath(other));
+        EXPECT_EQ(Control<QLabel>("lbLikelyCause").text(), "") << other;
+        EXPECT_EQ(Control<QLabel>("lbCheckResult").toolTip(), "") << other;
+    }
+    EXPECT_TRUE(Errors.isEmpty());
+}
+
 TEST_F(WindowLoad, CancelledDialogChangesNothing) {
     MakeWindow();
     OpenThroughDialog(SamplePath("tampered.ktz"));

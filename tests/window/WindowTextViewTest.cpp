@@ -2,10 +2,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -34,11 +37,13 @@ class TextView : public ::testing::Test {
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(&View, static_cast<Qt::Key>(key), modifiers);
     }
-    // The middle of character `column` of the visible row `row`.
+    // Just right of where character `column` of the visible row `row` begins, as painted.
     QPoint At(int row, int column) {
-        const QFontMetrics metrics = View.fontMetrics();
-        return {3 + column * metrics.horizontalAdvance('M') + 1,
-                3 + row * metrics.lineSpacing() + metrics.lineSpacing() / 2};
+        const QFontMetricsF metrics(View.font());
+        return QPointF(3 + column * metrics.horizontalAdvance('M') + 1,
+                       3 + row * View.fontMetrics().lineSpacing() +
+                           View.fontMetrics().lineSpacing() / 2)
+            .toPoint();
     }
     void Mouse(QEvent::Type type, QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         const Qt::MouseButtons held =
@@ -177,11 +182,12 @@ TEST_F(TextView, CaretReachesEveryColumnOfALongLineAndTheViewFollows) {
     Key(Qt::Key_End);
     EXPECT_EQ(View.CursorColumn(), 602);
     const int shifted = View.HorizontalOffset();
-    EXPECT_GT(shifted, 500 * View.fontMetrics().horizontalAdvance('M'));
+    const qreal advance = QFontMetricsF(View.font()).horizontalAdvance('M');
+    EXPECT_GT(shifted, 500 * advance);
     // The end of the line is drawn where the caret now stands.
     const QImage image = ShownImage(*View.viewport());
     const QColor base = View.palette().color(QPalette::Base);
-    const int endX = 3 + 599 * View.fontMetrics().horizontalAdvance('M') - shifted;
+    const int endX = static_cast<int>(3 + 599 * advance) - shifted;
     EXPECT_FALSE(AllPixelsAre(image.copy(endX, At(1, 0).y() - 4, 20, 8), base));
     Key(Qt::Key_Home);
     EXPECT_EQ(View.HorizontalOffset(), 0);
@@ -213,27 +219,85 @@ TEST_F(TextView, KeysDoubleClickAndFindSelectLikeATextView) {
     EXPECT_EQ(View.SelectedText(), "delta");
     // Selected text takes the palette's selection colours.
     const QImage image = ShownImage(*View.viewport());
-    EXPECT_EQ(image.pixelColor(At(1, 10).x(), At(1, 10).y() - 5),
+    // Above the x-height of the 'a' of "delta".
+    EXPECT_EQ(image.pixelColor(At(1, 12).x(), At(1, 12).y() - 5),
               View.palette().color(QPalette::Highlight));
 
-    QStringList asked;
-    View.AskFindText = [&asked](const QString& previous) {
-        asked.append(previous);
-        return QStringLiteral("CHARLIE");
-    };
     Key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(View.FindField().text(), "delta");  // the selection to start with
+    QTest::keyClicks(&View.FindField(), "CHARLIE");
     EXPECT_EQ(View.CursorLine(), 3);
     EXPECT_EQ(View.SelectedText(), "Charlie");
     Key(Qt::Key_F3);  // on past the end, from the top again
     EXPECT_EQ(View.CursorLine(), 1);
     Key(Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(View.CursorLine(), 3);
-    EXPECT_EQ(asked, QStringList{QString()});
+    EXPECT_EQ(View.FindCount().text(), "2 of 2");
 
     // A line far longer than the box shows is copied whole.
     View.SelectAll();
     Key(Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text().size(), 11 + 1 + 13 + 1 + 100000 + 1 + 7);
+}
+
+// What is highlighted is what is copied: spans chosen by dragging and by the find bar, at font
+// sizes whose glyphs are fractions of a pixel wide (and, run again by CTest, at scale factors
+// 1.25, 1.5 and 2). The expected edges come from the font's own advances, as painting places
+// the glyphs; the highlight must cover exactly the chosen glyphs' cells.
+TEST_F(TextView, WhatIsHighlightedIsWhatIsCopied) {
+    const QString signature = QStringLiteral("SIGNATURE: TEbLhF5CPaOUmyQ+q1LFZ4Lig0Y=");
+    const QString record = QStringLiteral("03;967;52;0;1139;4;753;91");
+    for (const int pixels : {11, 12, 13, 15}) {
+        QFont font(QStringLiteral("Liberation Mono"));
+        font.setPixelSize(pixels);
+        View.setFont(font);
+        View.SetLines({signature.toStdString(), record.toStdString()});
+        const QFontMetricsF metrics(font);
+        const int rowHeight = View.fontMetrics().lineSpacing();
+        const auto edge = [&](const QString& line, int column) {
+            return 3 + metrics.horizontalAdvance(line.left(column));
+        };
+        // The highlight spans from where glyph `from` begins to where glyph `to` begins: read
+        // along the top row of the line's background.
+        const auto expectExactly = [&](int row, const QString& line, int from, int to) {
+            const QImage image = View.viewport()->grab().toImage();
+            const qreal ratio = image.devicePixelRatio();
+            const int y = static_cast<int>(std::ceil((3 + row * rowHeight) * ratio));
+            const QColor highlight = View.palette().color(QPalette::Highlight);
+            int left = -1;
+            int right = -1;
+            // Inside the focus frame, which is drawn in the selection colour.
+            const int frame = static_cast<int>(std::ceil(2 * ratio));
+            for (int x = frame; x < image.width() - frame; ++x) {
+                if (image.pixelColor(x, y) == highlight) {
+                    left = left < 0 ? x : left;
+                    right = x + 1;
+                }
+            }
+            // Within a pixel of the window, however the scale rounds the edges.
+            EXPECT_NEAR(left, edge(line, from) * ratio, ratio) << pixels << " px, from " << from;
+            EXPECT_NEAR(right, edge(line, to) * ratio, ratio) << pixels << " px, to " << to;
+        };
+        for (const auto& [from, to] : {std::pair{11, 16}, std::pair{0, 9}, std::pair{20, 33}}) {
+            const qreal y = 3 + rowHeight / 2.0;
+            const auto mouse = [&](QEvent::Type type, qreal x) {
+                const QPointF at(x + 0.25, y);
+                QMouseEvent event(
+                    type, at, View.viewport()->mapToGlobal(at), Qt::LeftButton,
+                    type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                    Qt::NoModifier);
+                QApplication::sendEvent(View.viewport(), &event);
+            };
+            mouse(QEvent::MouseButtonPress, edge(signature, from));
+            mouse(QEvent::MouseMove, edge(signature, to));
+            mouse(QEvent::MouseButtonRelease, edge(signature, to));
+            EXPECT_EQ(View.SelectedText(), signature.mid(from, to - from)) << pixels << " px";
+            expectExactly(0, signature, from, to);
+        }
+        EXPECT_TRUE(View.Find(QStringLiteral("1139"), true));
+        EXPECT_EQ(View.SelectedText(), "1139");
+        expectExactly(1, record, 12, 16);
+    }
 }
 
 TEST_F(TextView, ClearEmptiesTheBox) {
