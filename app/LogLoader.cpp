@@ -233,6 +233,7 @@ void TLogLoader::PlaceDirectionSelectors(int32_t offset, int32_t angle) {
     for (int i = 0; i < DirectionCount; ++i) {
         const int32_t step = CheckedInt32(int64_t{angle} * i);
         const int32_t theta = CheckedInt32(int64_t{offset} + step);
+        SelectorBearings_[static_cast<size_t>(i)] = theta;
         const long double radians = static_cast<long double>(theta) * pi / 180.0L;
         const int x = RoundEven(SelectorCircleRadius * std::sin(radians));
         const int y = RoundEven(SelectorCircleRadius * std::cos(radians));

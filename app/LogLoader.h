@@ -43,6 +43,8 @@ class TLogLoader {
     const TLogState& State() const { return State_; }
     const TDirectionSlots& DirectionSlots() const { return Slots_; }
     int SelectedDirection() const { return Selected_; }
+    // The bearing in degrees at which the selector of direction `index` was last placed.
+    int32_t SelectorBearing(int index) const { return SelectorBearings_.at(index); }
     // The verdict shown for the current file; empty when none was computed for it.
     std::optional<TSignatureVerdict> Verdict() const { return Verdict_; }
     // For a NOT VALID file, what the search for a harmless change found; empty otherwise.
@@ -66,6 +68,7 @@ class TLogLoader {
     TDirectionSlots Slots_{};
     TReceptionPolarChart PolarChart_;
     TNeighborBarChart NeighborChart_;
+    std::array<int32_t, DirectionCount> SelectorBearings_{};
     int Selected_ = -1;
     std::optional<TSignatureVerdict> Verdict_;
     std::optional<TLikelyCause> LikelyCause_;

@@ -87,16 +87,17 @@ std::optional<TBarDrawing> BarOf(const TCell& cell, TRgb color, const TBarChartP
 std::vector<TBarDrawing> BarsOf(const TCellData& data, const TBarChartPlan& plan,
                                 bool showEdgeMarkers) {
     std::vector<TBarDrawing> bars;
-    auto add = [&](const TCell& cell, TRgb color) {
-        if (auto bar = BarOf(cell, color, plan, showEdgeMarkers)) {
+    auto add = [&](int32_t index, TRgb color) {
+        if (auto bar = BarOf(data.Cell(index), color, plan, showEdgeMarkers)) {
+            bar->Cell = index;
             bars.push_back(*bar);
         }
     };
-    add(data.Cell(0), ServingBarColor);
+    add(0, ServingBarColor);
     for (int32_t i = 1; i <= LastBarCell; ++i) {
         const TCell& cell = data.Cell(i);
         if (HasBarLevel(cell)) {
-            add(cell, NeighborBarColor(cell, data.ServingPlmn(), data.Lac));
+            add(i, NeighborBarColor(cell, data.ServingPlmn(), data.Lac));
         }
     }
     return bars;

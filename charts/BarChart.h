@@ -91,6 +91,7 @@ struct TBarDrawing {
     QRect Bar;
     TRgb Color = 0;
     std::optional<QPoint> EdgeMarker;
+    int32_t Cell = 0;  // the record's cell: 0 serving, 1..7 neighbours
 };
 
 struct TLevelMark {

@@ -320,6 +320,11 @@ QVariant TLogListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole && (column == ColVersion || column == ColSize)) {
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     }
+    // A screen reader reads the current cell: the name says the outcome as well.
+    if (role == Qt::AccessibleTextRole && column == ColName) {
+        return QStringLiteral("%1, %2").arg(
+            row.Name, row.Outcome ? row.OutcomeText : QStringLiteral("not checked yet"));
+    }
     if (role == Qt::ToolTipRole) {
         if (column == ColName) {
             return DisplayPathText(row.Path);

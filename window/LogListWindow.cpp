@@ -22,6 +22,7 @@
 #include "app/PathText.h"
 #include "window/LogListModel.h"
 #include "window/ReportJob.h"
+#include "window/WindowAccessibility.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ TLogListWindow::TLogListWindow(QWidget* parent)
       ReportProgress_(new QProgressBar(this)),
       CancelReport_(new QPushButton(QStringLiteral("&Cancel report"), this)),
       ReportStatus_(new QLabel(this)) {
+    InstallWindowAccessibility();
     setWindowTitle(QStringLiteral("Log list"));
     resize(760, 520);
     Filter_->setSourceModel(Model_);
@@ -97,6 +99,9 @@ TLogListWindow::TLogListWindow(QWidget* parent)
     }
     Progress_->setTextVisible(false);
     ReportProgress_->setTextVisible(false);
+    Table_->setAccessibleName(QStringLiteral("Logs"));
+    Progress_->setAccessibleName(QStringLiteral("Checking logs"));
+    ReportProgress_->setAccessibleName(QStringLiteral("Writing report"));
     ReportProgress_->hide();
     CancelReport_->hide();
 
@@ -382,7 +387,12 @@ void TLogListWindow::StartReport(const QString& path) {
     ReportProgress_->setValue(0);
     ReportProgress_->show();
     CancelReport_->show();
+    // The key that started the report can stop it: the focus moves on to Cancel.
+    const bool keyboard = SaveReport_->hasFocus();
     SaveReport_->setEnabled(false);
+    if (keyboard) {
+        CancelReport_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TLogListWindow::CancelReport() {
@@ -399,9 +409,13 @@ void TLogListWindow::ReportFinished(bool cancelled, const QString& error) {
         Report_->deleteLater();
         Report_ = nullptr;
     }
+    const bool keyboard = CancelReport_->hasFocus();
     ReportProgress_->hide();
     CancelReport_->hide();
     SaveReport_->setEnabled(true);
+    if (keyboard) {
+        SaveReport_->setFocus(Qt::OtherFocusReason);
+    }
     if (!error.isEmpty()) {
         ReportStatus_->setText(QStringLiteral("The report was not written."));
         ShowError(error);

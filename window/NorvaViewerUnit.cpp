@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QShortcut>
@@ -32,11 +33,13 @@
 #include "app/Outcome.h"
 #include "app/PathText.h"
 #include "batch/LogCheck.h"
+#include "charts/ChartDescription.h"
 #include "charts/MonitorGraphics.h"
 #include "drawing/ChartImage.h"
 #include "drawing/ImageFile.h"
 #include "ui_NorvaViewerUnit.h"
 #include "window/LogListWindow.h"
+#include "window/WindowAccessibility.h"
 #include "window/WindowText.h"
 #include "window/WindowTextView.h"
 #include "window/WindowWidgets.h"
@@ -146,6 +149,7 @@ TfmNorvaViewer::TfmNorvaViewer(std::filesystem::path startFile, QWidget* parent)
       Ui_(std::make_unique<Ui::TfmNorvaViewer>()),
       StartFile_(std::move(startFile)) {
     InitViewerResources();
+    InstallWindowAccessibility();
     Ui_->setupUi(this);
     // The layout file places the charts; their sizes are the charts' own.
     Ui_->pbPolarChart->resize(PolarChartSize);
@@ -176,6 +180,7 @@ TfmNorvaViewer::TfmNorvaViewer(std::filesystem::path startFile, QWidget* parent)
     ReloadTimer_.setSingleShot(true);
     ReloadTimer_.setInterval(ReloadQuietMilliseconds);
     connect(&ReloadTimer_, &QTimer::timeout, this, [this] { LoadedFileChanged(); });
+    UpdateAccessibleTexts();
 }
 
 TfmNorvaViewer::~TfmNorvaViewer() = default;
@@ -267,9 +272,59 @@ void TfmNorvaViewer::ApplyWindowLook() {
     for (QLabel* label : {Ui_->Label1, Ui_->Label2, Ui_->Label3}) {
         label->adjustSize();
     }
+    MakeAccessible();
     // Drops anywhere on the window, the text box included, are the window's.
     Ui_->mmFileContent->setAcceptDrops(false);
     Ui_->mmFileContent->viewport()->setAcceptDrops(false);
+}
+
+// Names for what the layout shows without words, and relations for what it shows side by side.
+// The charts take the focus from the keyboard only (Tab), where their context menu opens with
+// the menu key or Shift+F10; a click leaves the focus where it was.
+void TfmNorvaViewer::MakeAccessible() {
+    for (QGroupBox* box : {Ui_->GroupBox1, Ui_->GroupBox2, Ui_->GroupBox3}) {
+        box->setAccessibleName(box->title().trimmed());
+    }
+    const std::pair<QLabel*, QLabel*> captions[] = {{Ui_->Label2, Ui_->lbLogfileName},
+                                                    {Ui_->Label1, Ui_->lbCheckResult}};
+    for (const auto& [caption, value] : captions) {
+        caption->setAccessibleName(caption->text().remove(QLatin1Char(':')).trimmed());
+        caption->setBuddy(value);
+    }
+    Ui_->Label3->setAccessibleName(QStringLiteral("Cell columns"));
+    Ui_->Label3->setAccessibleDescription(Ui_->Label3->text().simplified());
+    for (TWindowPaintBox* chart : {Ui_->pbPolarChart, Ui_->pbNeighborChart}) {
+        chart->setFocusPolicy(Qt::TabFocus);
+    }
+}
+
+// What the charts show and which selector stands for which bearing, in words; again after
+// every load and every change of direction.
+void TfmNorvaViewer::UpdateAccessibleTexts() {
+    const TLogState& state = Loader_->State();
+    const TDirectionSlots& directions = Loader_->DirectionSlots();
+    for (int i = 0; i < DirectionCount; ++i) {
+        QRadioButton& selector = *Selectors_.at(static_cast<size_t>(i));
+        const QString name = DirectionText(i, Loader_->SelectorBearing(i));
+        SetAccessibleTexts(selector,
+                           selector.isEnabled() ? name : name + QStringLiteral(", no data"), {});
+    }
+    const int direction = std::max(0, Loader_->SelectedDirection());
+    const QString noChart = LoadedPath_.isEmpty()
+                                ? QStringLiteral("No log loaded")
+                                : QStringLiteral("This log shows no measurements");
+    const TReceptionPolarChart& polar = Loader_->PolarChart();
+    const TNeighborBarChart& bars = Loader_->NeighborChart();
+    SetAccessibleTexts(*Ui_->pbPolarChart, QStringLiteral("Reception by direction"),
+                       state.DataLoaded
+                           ? PolarChartDescription(directions, polar.StartAngle, polar.StepAngle)
+                           : noChart);
+    SetAccessibleTexts(
+        *Ui_->pbNeighborChart, QStringLiteral("Cells of direction %1").arg(direction),
+        state.DataLoaded
+            ? BarChartDescription(*directions.at(static_cast<size_t>(direction)).Measurement,
+                                  bars.AxisMemory(), bars.ShowEdgeMarkers)
+            : noChart);
 }
 
 // The window is drawn on the desktop's button face, with the text colours that belong to it;
@@ -309,6 +364,8 @@ void TfmNorvaViewer::AddShortcuts() {
         [this] { RunHandler([this] { OpenFolderClick(); }); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { StepLog(1); });
     add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { StepLog(-1); });
+    // The menu key opens a context menu by itself; Shift+F10 is the other key desktops use.
+    add(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] { ShowFocusedContextMenu(); });
     // Find opens the text box's find bar wherever the focus is; F3 and Shift+F3 search on.
     TLazyTextView& content = *Ui_->mmFileContent;
     struct TFindKey {
@@ -465,6 +522,7 @@ void TfmNorvaViewer::WMDropFiles(const QList<std::filesystem::path>& paths) {
 
 void TfmNorvaViewer::rbXClick(int index) {
     Loader_->rbXClick(index);
+    UpdateAccessibleTexts();
 }
 
 void TfmNorvaViewer::ReloadLogFile() {
@@ -476,6 +534,8 @@ void TfmNorvaViewer::ReloadLogFile() {
 void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     // Every way in (Open, drop, command line, reload) waits here; a large log takes seconds.
     const TWaitCursor waiting;
+    // Also after a failed load: what it reset is announced as it is shown.
+    const auto announce = qScopeGuard([this] { UpdateAccessibleTexts(); });
     ShowLoadingFileName(path);
     const TFileStamp stamp = FileStamp(path);
     try {
@@ -599,6 +659,20 @@ void TfmNorvaViewer::ShowMenu(std::unique_ptr<QMenu> menu, QWidget& owner, QPoin
     menu->exec(owner.mapToGlobal(at));
 }
 
+void TfmNorvaViewer::ShowFocusedContextMenu() {
+    QWidget* focused = focusWidget();
+    for (TWindowPaintBox* chart : {Ui_->pbPolarChart, Ui_->pbNeighborChart}) {
+        if (focused == chart) {
+            ShowMenu(ChartMenu(*chart), *chart, chart->rect().center());
+            return;
+        }
+    }
+    if (focused == Ui_->mmFileContent) {
+        QWidget& viewport = *Ui_->mmFileContent->viewport();
+        ShowMenu(FileContentMenu(), viewport, viewport.rect().center());
+    }
+}
+
 std::unique_ptr<QMenu> TfmNorvaViewer::ChartMenu(TWindowPaintBox& chart) {
     auto menu = std::make_unique<QMenu>(this);
     QAction* save = menu->addAction(SaveChartText);
@@ -612,9 +686,11 @@ std::unique_ptr<QMenu> TfmNorvaViewer::FileContentMenu() {
     auto menu = std::make_unique<QMenu>(this);
     TLazyTextView& content = *Ui_->mmFileContent;
     QAction* copy = menu->addAction(QStringLiteral("&Copy"));
+    copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(content.HasSelection());
     connect(copy, &QAction::triggered, this, [&content] { content.CopySelection(); });
     QAction* selectAll = menu->addAction(QStringLiteral("Select &All"));
+    selectAll->setShortcut(QKeySequence::SelectAll);
     selectAll->setEnabled(content.LineCount() > 0);
     connect(selectAll, &QAction::triggered, this, [&content] { content.SelectAll(); });
     QAction* exportCsv = menu->addAction(ExportCsvText);

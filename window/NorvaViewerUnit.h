@@ -109,6 +109,9 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void AddShortcuts();
     void ConnectControls();
     void ApplyWindowLook();
+    void MakeAccessible();
+    void UpdateAccessibleTexts();
+    void ShowFocusedContextMenu();
     QString RunOpenDialog(const QString& startFolder);
     QString RunFolderDialog(const QString& startFolder);
     QString LastLogFolder() const;

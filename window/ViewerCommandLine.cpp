@@ -94,5 +94,8 @@ QString ViewerHelpText() {
         "  Ctrl+Page Down, Ctrl+Page Up  the next, the previous log of the list\n"
         "  F5                            reload the log\n"
         "  Ctrl+F, F3, Shift+F3          find in the text box; the next, the previous match\n"
-        "  Ctrl+Q                        quit\n");
+        "  Ctrl+Q                        quit\n"
+        "  Tab, Shift+Tab                the charts, the direction buttons, the text box, the\n"
+        "                                buttons in turn\n"
+        "  Menu, Shift+F10               the context menu of the focused chart or text box\n");
 }

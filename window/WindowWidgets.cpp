@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionGroupBox>
 #include <algorithm>
 #include <cmath>
@@ -43,6 +45,14 @@ void TWindowPaintBox::paintEvent(QPaintEvent* /*event*/) {
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(QRect(QPoint(0, 0), image.size()), image);
+    }
+    if (hasFocus()) {
+        // Over the chart, not into its image: a saved chart never shows the focus.
+        QPainter painter(this);
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.backgroundColor = palette().color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "window/LogListWindow.h"
 #include "window/NorvaViewerUnit.h"
 #include "window/ViewerCommandLine.h"
+#include "window/WindowAccessibility.h"
 #include "window/WindowTextView.h"
 
 namespace {
@@ -108,6 +109,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QString::fromLatin1(ViewerVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.norva.NorvaViewer"));
 
+    // Before the first window: an object's accessible interface is made once, when first asked.
+    InstallWindowAccessibility();
     TfmNorvaViewer window(commandLine.StartFile.toStdString());
     if (commandLine.Screenshot) {
         return SaveScreenshot(window, QFile::decodeName(commandLine.ScreenshotPath));

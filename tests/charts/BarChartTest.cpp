@@ -159,17 +159,18 @@ TEST(BarGeometryTest, BarsOfARecord) {
         PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), true);
     ASSERT_EQ(plan.Bars.size(), 6u);
     const TBarDrawing expected[] = {
-        {QRect(124, 35, 2, 119), ServingBarColor, std::nullopt},
-        {QRect(2, 85, 2, 69), SameAreaBarColor, QPoint(0, 77)},
-        {QRect(200, 55, 2, 99), SameNetworkBarColor, std::nullopt},
-        {QRect(248, 125, 2, 29), OtherNetworkBarColor, std::nullopt},
-        {QRect(60, 95, 2, 59), UnknownNetworkBarColor, std::nullopt},
-        {QRect(140, 115, 2, 39), OtherNetworkBarColor, std::nullopt},
+        {QRect(124, 35, 2, 119), ServingBarColor, std::nullopt, 0},
+        {QRect(2, 85, 2, 69), SameAreaBarColor, QPoint(0, 77), 1},
+        {QRect(200, 55, 2, 99), SameNetworkBarColor, std::nullopt, 2},
+        {QRect(248, 125, 2, 29), OtherNetworkBarColor, std::nullopt, 3},
+        {QRect(60, 95, 2, 59), UnknownNetworkBarColor, std::nullopt, 4},
+        {QRect(140, 115, 2, 39), OtherNetworkBarColor, std::nullopt, 7},
     };
     for (size_t i = 0; i < plan.Bars.size(); ++i) {
         EXPECT_EQ(plan.Bars[i].Bar, expected[i].Bar) << i;
         EXPECT_EQ(plan.Bars[i].Color, expected[i].Color) << i;
         EXPECT_EQ(plan.Bars[i].EdgeMarker, expected[i].EdgeMarker) << i;
+        EXPECT_EQ(plan.Bars[i].Cell, expected[i].Cell) << i;
     }
     const TBarChartPlan unmarked =
         PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), false);

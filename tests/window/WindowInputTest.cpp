@@ -88,6 +88,24 @@ TEST_F(WindowInput, CtrlFFindsInTheTextBoxWhereverTheFocusIs) {
     EXPECT_EQ(content.SelectedText(), "SIGNATURE:");
 }
 
+// Without a mouse every control comes in turn, in the order they stand, the charts included
+// (their context menus open from the keyboard); the direction buttons count as one stop.
+TEST_F(WindowInput, TabReachesEveryControlInLayoutOrder) {
+    MakeWindow();
+    ShowWindow();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    Control<QWidget>("pbPolarChart").setFocus(Qt::TabFocusReason);
+    QStringList order{Window->focusWidget()->objectName()};
+    for (int step = 0; step < 6; ++step) {
+        QTest::keyClick(Window->focusWidget(), Qt::Key_Tab);
+        order << Window->focusWidget()->objectName();
+    }
+    EXPECT_EQ(order, (QStringList{"pbPolarChart", "rb0", "pbNeighborChart", "mmFileContent",
+                                  "btOpen", "btExit", "pbPolarChart"}));
+}
+
 TEST_F(WindowInput, ExitButtonAndCtrlQCloseTheWindow) {
     for (const bool byKey : {false, true}) {
         MakeWindow();
