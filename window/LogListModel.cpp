@@ -3,7 +3,6 @@
 #include <QBrush>
 #include <QFile>
 #include <QLocale>
-#include <QMetaObject>
 #include <algorithm>
 #include <system_error>
 #include <thread>
@@ -13,6 +12,7 @@
 #include "batch/BatchInputs.h"
 #include "drawing/BandImages.h"
 #include "window/FolderWatcher.h"
+#include "window/ThreadInbox.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +32,10 @@ int CompareOptional(const std::optional<T>& left, const std::optional<T>& right)
 }  // namespace
 
 TLogListModel::TLogListModel(QObject* parent)
-    : QAbstractTableModel(parent), Collator_(NameCollator()), Watcher_(new TFolderWatcher(this)) {
+    : QAbstractTableModel(parent),
+      Collator_(NameCollator()),
+      Watcher_(new TFolderWatcher(this)),
+      Inbox_(new TThreadInbox(this)) {
     connect(Watcher_, &TFolderWatcher::Changed, this,
             [this](const std::set<std::string>& paths) { FilesChanged(paths); });
 }
@@ -82,23 +85,16 @@ uint64_t TLogListModel::StartJob(std::optional<TLogListing> listing,
     TLogCheckJob::TCallbacks callbacks;
     // Called on the job's threads: each hands its part to this model's thread.
     callbacks.Listed = [this, generation, serial](TLogCheckJob::TListed listed) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, serial, listed = std::move(listed)]() mutable {
-                TakeListing(generation, serial, std::move(listed));
-            },
-            Qt::QueuedConnection);
+        Inbox_->Post([this, generation, serial, listed = std::move(listed)]() mutable {
+            TakeListing(generation, serial, std::move(listed));
+        });
     };
     callbacks.Checked = [this, generation](std::vector<TLogCheckResult> results) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, results = std::move(results)] { TakeResults(generation, results); },
-            Qt::QueuedConnection);
+        Inbox_->Post(
+            [this, generation, results = std::move(results)] { TakeResults(generation, results); });
     };
     callbacks.Done = [this, generation](std::optional<std::string> failure) {
-        QMetaObject::invokeMethod(
-            this, [this, generation, failure] { JobDone(generation, failure); },
-            Qt::QueuedConnection);
+        Inbox_->Post([this, generation, failure] { JobDone(generation, failure); });
     };
     Jobs_.push_back(std::make_unique<TLogCheckJob>(std::move(listing), std::move(logs), serial,
                                                    Threads_, std::move(callbacks)));

@@ -17,6 +17,7 @@
 #include "window/LogListRow.h"
 
 class TFolderWatcher;
+class TThreadInbox;
 
 // The logs of a folder and every folder below it, checked in the background on every core,
 // and kept up to date while files below the folder are added, written, renamed or removed.
@@ -90,6 +91,7 @@ class TLogListModel : public QAbstractTableModel {
     QCollator Collator_;
     std::vector<std::unique_ptr<TLogCheckJob>> Jobs_;
     TFolderWatcher* Watcher_;
+    TThreadInbox* Inbox_;  // the jobs' results come through it; a child, so it outlives them
 };
 
 // The list as the window shows it: filtered by outcome and by a text in the name, sortable by

@@ -2,14 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QTemporaryFile>
 #include <chrono>
 #include <exception>
 
 TReportJob::TReportJob(QString path, std::vector<TReportLog> logs, TDeliveryReportOptions options,
                        QObject* parent)
-    : QObject(parent), Path_(std::move(path)) {
+    : QObject(parent), Path_(std::move(path)), Inbox_(new TThreadInbox(this)) {
     Thread_ = std::thread([this, logs = std::move(logs), options = std::move(options)] {
         using TClock = std::chrono::steady_clock;
         auto lastShown = TClock::now();
@@ -19,12 +18,9 @@ TReportJob::TReportJob(QString path, std::vector<TReportLog> logs, TDeliveryRepo
             cancelled = !WriteDeliveryReport(Path_, logs, options, [&](size_t done, size_t total) {
                 if (TClock::now() - lastShown > std::chrono::milliseconds(50) || done == total) {
                     lastShown = TClock::now();
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, done, total] {
-                            emit Progress(static_cast<int>(done), static_cast<int>(total));
-                        },
-                        Qt::QueuedConnection);
+                    Inbox_->Post([this, done, total] {
+                        emit Progress(static_cast<int>(done), static_cast<int>(total));
+                    });
                 }
                 return !Cancel_->load();
             });
@@ -33,8 +29,7 @@ TReportJob::TReportJob(QString path, std::vector<TReportLog> logs, TDeliveryRepo
         } catch (...) {
             error = QStringLiteral("The report could not be written.");
         }
-        QMetaObject::invokeMethod(
-            this, [this, cancelled, error] { emit Ended(cancelled, error); }, Qt::QueuedConnection);
+        Inbox_->Post([this, cancelled, error] { emit Ended(cancelled, error); });
     });
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "report/DeliveryReport.h"
+#include "window/ThreadInbox.h"
 
 // Writes one PDF report on a thread of its own. Progress and the end arrive as signals on the
 // owner's thread; Cancel() returns at once, and a cancelled report leaves no file.
@@ -29,6 +30,8 @@ class TReportJob : public QObject {
 
   private:
     QString Path_;
+    TThreadInbox*
+        Inbox_;  // progress and the end come through it; a child, so it outlives the thread
     std::shared_ptr<std::atomic<bool>> Cancel_ = std::make_shared<std::atomic<bool>>(false);
     std::thread Thread_;
 };

@@ -111,6 +111,10 @@ TEST_F(LogLoaderTest, FullLoadRunsTheStepsInOrder) {
     EXPECT_EQ(Loader.DirectionSlots()[0].Levels, (std::array<int32_t, 4>{52, 64, 79, 86}));
     EXPECT_EQ(Loader.DirectionSlots()[7].Levels, (std::array<int32_t, 4>{62, 64, 86, 90}));
     EXPECT_EQ(View.CurrentCell.Text, " 967  -52 DE-10  4711  1004 21     7 G");
+    // The window and norva-inspect show EDGE marks: the E neighbour on channel 753 has its
+    // marker above its bar, where the chart would otherwise be white.
+    EXPECT_EQ(View.Neighbor.Last.pixel(95, 49), qRgb(0, 0, 0));
+    EXPECT_EQ(View.Neighbor.Last.pixel(95, 48), qRgb(255, 255, 255));
     EXPECT_EQ(Loader.PolarChart().StartAngle, 0);
     EXPECT_EQ(Loader.PolarChart().StepAngle, 45);
 }

@@ -145,7 +145,7 @@ TEST(BarGeometryTest, NameOf900StripFollowsTheLowestChannelEverSeen) {
 
 TEST(BarGeometryTest, BarsOfARecord) {
     const TCellData data = Record({
-        {62, 50, HomePlmn, 1},                    // serving, in another area than the record says
+        {62, 50, HomePlmn, 1, EdgeService},       // serving, EDGE, in another area than the record
         {1, 75, HomePlmn, HomeLac, EdgeService},  // same area as the record, EDGE
         {100, 60, HomePlmn, 1},                   // same network, other area
         {124, 95, 26202},                         // other network
@@ -159,7 +159,7 @@ TEST(BarGeometryTest, BarsOfARecord) {
         PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), true);
     ASSERT_EQ(plan.Bars.size(), 6u);
     const TBarDrawing expected[] = {
-        {QRect(124, 35, 2, 119), ServingBarColor, std::nullopt, 0},
+        {QRect(124, 35, 2, 119), ServingBarColor, QPoint(122, 27), 0},
         {QRect(2, 85, 2, 69), SameAreaBarColor, QPoint(0, 77), 1},
         {QRect(200, 55, 2, 99), SameNetworkBarColor, std::nullopt, 2},
         {QRect(248, 125, 2, 29), OtherNetworkBarColor, std::nullopt, 3},
@@ -174,17 +174,46 @@ TEST(BarGeometryTest, BarsOfARecord) {
     }
     const TBarChartPlan unmarked =
         PlanBarChart(data, SurveyBands(data), TAxisMemory{}, QSize(252, 153), false);
-    EXPECT_EQ(unmarked.Bars[1].EdgeMarker, std::nullopt);
-    // Neighbour 7 counts for the strips as well as the serving cell.
-    EXPECT_TRUE(SurveyBands(Record({{62, 50},
-                                    {0, NoValue},
-                                    {0, NoValue},
-                                    {0, NoValue},
-                                    {0, NoValue},
-                                    {0, NoValue},
-                                    {0, NoValue},
-                                    {600, 60}}))
-                    .Has1800);
+    for (const TBarDrawing& bar : unmarked.Bars) {
+        EXPECT_EQ(bar.EdgeMarker, std::nullopt);
+    }
+}
+
+// The serving cell and neighbours 1 to 7 with a level below 109 on a channel of a band make
+// the strips and widen the axes; neighbour 8, a weaker or missing level and a channel outside
+// both bands do neither.
+TEST(BarGeometryTest, SurveyCountsTheCellsWithABar) {
+    const CellSpec none{0, NoValue};
+    const struct {
+        const char* Name;
+        std::vector<CellSpec> Cells;
+        TBandSurvey Expected;
+    } cases[] = {
+        {"neighbour 7",
+         {{62, 50}, none, none, none, none, none, none, {600, 60}},
+         {true, true, 71, 194, 600, 600}},
+        {"neighbour 8",
+         {{62, 50}, none, none, none, none, none, none, none, {600, 60}},
+         {true, false, 71, 194, 885, 512}},
+        {"level 109 and missing",
+         {{62, 50}, {975, 109}, {600, NoValue}},
+         {true, false, 71, 194, 885, 512}},
+        {"outside the bands",
+         {{300, 50}, {1024, 60}, {511, 60}},
+         {false, false, 71, 194, 885, 512}},
+        {"lowest and highest",
+         {{62, 50}, {700, 60}, {975, 60}, {600, 60}, {10, 60}},
+         {true, true, 21, 194, 600, 700}},
+    };
+    for (const auto& c : cases) {
+        const TBandSurvey survey = SurveyBands(Record(c.Cells));
+        EXPECT_EQ(survey.Has900, c.Expected.Has900) << c.Name;
+        EXPECT_EQ(survey.Has1800, c.Expected.Has1800) << c.Name;
+        EXPECT_EQ(survey.Lo900, c.Expected.Lo900) << c.Name;
+        EXPECT_EQ(survey.Hi900, c.Expected.Hi900) << c.Name;
+        EXPECT_EQ(survey.Lo1800, c.Expected.Lo1800) << c.Name;
+        EXPECT_EQ(survey.Hi1800, c.Expected.Hi1800) << c.Name;
+    }
 }
 
 TEST(BarGeometryTest, ServingCellTooWeakForABar) {
@@ -275,8 +304,9 @@ TEST_F(BarChartTest, LevelImagesAndLinesLeaveTheBarBeneath) {
 }
 
 TEST_F(BarChartTest, EdgeMarkerCoversTheBarBeforeAndNotTheBarAfter) {
-    const QImage& image = Draw(
-        Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, EdgeService}, {599, 36, 26202}}));
+    const TCellData data =
+        Record({{62, 50}, {601, 36, 26202}, {600, 50, 26202, 1, EdgeService}, {599, 36, 26202}});
+    const QImage& image = Draw(data);
     // Marker at (124, 7) over the earlier 601 bar in columns 128 and 129, under the later
     // 599 bar in columns 124 and 125.
     EXPECT_EQ(PixelAt(image, 128, 7), WhiteColor);
@@ -286,6 +316,11 @@ TEST_F(BarChartTest, EdgeMarkerCoversTheBarBeforeAndNotTheBarAfter) {
     EXPECT_EQ(PixelAt(image, 124, 8), OtherNetworkBarColor);
     EXPECT_EQ(PixelAt(image, 126, 15), OtherNetworkBarColor);  // the E bar's top row
     EXPECT_NE(PixelAt(image, 126, 14), OtherNetworkBarColor);  // kept free under the marker
+    // A chart whose switch is off shows no marker: the earlier bar is whole.
+    chart.ShowEdgeMarkers = false;
+    Draw(data);
+    EXPECT_EQ(PixelAt(image, 128, 8), OtherNetworkBarColor);
+    EXPECT_EQ(PixelAt(image, 129, 8), OtherNetworkBarColor);
 }
 
 TEST_F(BarChartTest, EmptyRecordGivesAWhiteImageAndEmptyLabels) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string_view>
+
 #include "crypto/Cipher.h"
 #include "crypto/CryptCipher.h"
 #include "crypto/CryptFmt.h"
@@ -16,7 +19,8 @@ const std::string Licence = "NRVG-8D 41873 / Bahnfunk Messdienst Nord";
 
 // Every holder of key material or of an intermediate value of the signature is wiped before
 // its memory goes back: the password, the seed text and its digest, the derived key, the
-// cipher's data area, the ciphertext and its base64 text, also through a second Setup.
+// cipher's data area, the ciphertext (also in the hash thread's ring) and its base64 text,
+// also through a second Setup.
 TEST(Secrets, SigningReleasesNoIntermediateValue) {
     const std::string text = "SWVERSION: NG-FW 795\r\n03;20240514102231;U;1;0;1004;4711\r\n";
     const TFormatClass* mime64 = TFormat_MIME64::ClassRef();
@@ -27,8 +31,15 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
     const std::string whole = text.substr(0, text.size() / 16 * 16);
     const std::string cipherText = testsupport::ref::Encrypt("AES-256-CBC", key, vector, whole);
     const std::string secondPassword(64, 'p');
+    // Long enough for the hash thread, whose ring holds the later pieces: piece 5 stays in
+    // the ring's second buffer.
+    const std::string longText(6 * TCipher::SignPieceSize + 100, 'L');
+    const std::string ringPiece =
+        testsupport::ref::Encrypt("AES-256-CBC", key, vector,
+                                  longText.substr(0, longText.size() / 16 * 16))
+            .substr(5 * TCipher::SignPieceSize, 16);
     std::string encrypted;
-    std::string signatures[2];
+    std::string signatures[3];
 
     // Built before the watch starts: its own temporaries are released unwiped.
     std::vector<TReleasedMemoryWatch::TSecret> secrets = {
@@ -40,13 +51,17 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
         {"key", key.substr(0, 16)},
         {"vector", vector},
         {"ciphertext", cipherText.substr(0, 16)},
-        {"base64 text", mime64->Encode(cipherText).substr(0, 16)}};
+        {"base64 text", mime64->Encode(cipherText).substr(0, 16)},
+        {"ciphertext in the hash thread's ring", ringPiece}};
     TReleasedMemoryWatch watch(std::move(secrets));
     {
         TCipher signer;
         signer.Setup("", Licence);
         encrypted = signer.EncryptText(text);
         signatures[0] = signer.SignText(text);
+        signer.BeginSignText(true);
+        signer.SignPiece(longText);
+        signatures[2] = signer.EndSignText();
         signer.Setup(secondPassword, Licence);
         signatures[1] = signer.SignText(text);
     }
@@ -72,6 +87,23 @@ TEST(Secrets, ReleasedToolkitObjectsAreZero) {
     watch.Keep(cipher.get(), sizeof(TCipher_Rijndael));
     cipher.reset();
     EXPECT_EQ(watch.Kept(), std::string(sizeof(TCipher_Rijndael), '\0'));
+}
+
+// A hash that lives inside other storage (a member, the stack) is released without the
+// toolkit's own operator delete: its destructor alone must take the digest and the bit count.
+TEST(Secrets, HashHeldInPlaceWipesItsDigestAndCount) {
+    alignas(THash_SHA1) unsigned char storage[sizeof(THash_SHA1)];
+    auto* hash = ::new (storage) THash_SHA1;
+    hash->Init();
+    hash->Update(Password.data(), Password.size());
+    hash->Finish();
+    const std::string digest = hash->DigestText(nullptr);
+    const TCryptHash::TBitCount& bits = hash->BitCount();
+    const std::string count(reinterpret_cast<const char*>(bits.data()), sizeof bits);
+    hash->~THash_SHA1();
+    const std::string_view left(reinterpret_cast<const char*>(storage), sizeof storage);
+    EXPECT_EQ(left.find(digest), std::string_view::npos);
+    EXPECT_EQ(left.find(count), std::string_view::npos);
 }
 
 // A wiped text leaves nothing in its storage, also not in the capacity beyond its end.

@@ -36,6 +36,15 @@ QList<QImage> RenderPages(const QString& pdf, const QString& dir, int dpi, int o
     return pages;
 }
 
+// The text of page `page` of a PDF, its white space made single blanks.
+QString PdfText(const QString& pdf, int page) {
+    QProcess process;
+    process.start("pdftotext",
+                  {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
 QSet<QRgb> Colours(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 2) {
@@ -78,22 +87,47 @@ std::optional<QPoint> FindChart(const QImage& page, const QImage& chart, int sca
 TEST(ReportTest, SummaryThenAPagePerLogWithVerdictColoursAndSharpCharts) {
     QTemporaryDir dir;
     const QString pdf = dir.filePath("delivery.pdf");
-    const TRun run = Inspect({"--report", pdf, "."}, NORVA_SAMPLES);
-    EXPECT_EQ(run.status, 2);
+    // Every outcome, each but two with a count of its own.
+    const TRun run = Inspect({"--report", pdf, ".", "tampered.ktz", "tampered.ktz", "missing-1.ktz",
+                              "missing-2.ktz", "missing-3.ktz", "missing-4.ktz"},
+                             NORVA_SAMPLES);
+    EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.out,
-              "5 files: 2 OK, 1 NOT VALID, 1 could not be interpreted, 1 not checked, "
-              "0 errors\n");
+              "11 files: 2 OK, 3 NOT VALID, 1 could not be interpreted, 1 not checked, "
+              "4 errors\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"delivery.pdf"});
+    EXPECT_TRUE(
+        PdfText(pdf, 1).contains("11 logs 2 OK 3 NOT VALID 1 not interpretable "
+                                 "1 not checked 4 failed to load"));
     const QList<QImage> pages = RenderPages(pdf, dir.path(), 36);
-    ASSERT_EQ(pages.size(), 6);  // the summary, then one page per log
+    ASSERT_EQ(pages.size(), 12);  // the summary, then one page per log
 
+    const QRgb ok = qRgb(208, 255, 208);
+    const QRgb notValid = qRgb(255, 208, 208);
+    const QRgb notInterpretable = qRgb(255, 255, 208);
+    const QRgb notChecked = qRgb(224, 224, 224);
+    const QRgb failed = qRgb(255, 200, 140);
+    const QRgb outcomes[] = {ok, notValid, notInterpretable, notChecked, failed};
     const QSet<QRgb> summary = Colours(pages[0]);
-    for (const QRgb verdict : {qRgb(208, 255, 208), qRgb(255, 208, 208), qRgb(255, 255, 208),
-                               qRgb(224, 224, 224), qRgb(255, 200, 140)}) {
+    for (const QRgb verdict : outcomes) {
         EXPECT_TRUE(summary.contains(verdict & 0xffffff)) << std::hex << verdict;
     }
-    EXPECT_TRUE(Colours(pages[4]).contains(qRgb(255, 208, 208) & 0xffffff));  // tampered.ktz
-    EXPECT_FALSE(Colours(pages[4]).contains(qRgb(208, 255, 208) & 0xffffff));
+    // Each log's outcome box, at the top left of its page above the charts, in the colour of
+    // its outcome and in no other.
+    const QRgb pageColours[] = {ok,       notChecked, ok,     notValid, notInterpretable,
+                                notValid, notValid,   failed, failed,   failed,
+                                failed};
+    for (int page = 1; page < pages.size(); ++page) {
+        const QImage& image = pages[page];
+        const QSet<QRgb> colours = Colours(image.copy(0, 0, image.width() / 2, image.height() / 6));
+        const QRgb expected = pageColours[page - 1];
+        EXPECT_TRUE(colours.contains(expected & 0xffffff)) << "page " << page;
+        for (const QRgb verdict : {ok, notValid, notInterpretable, failed}) {
+            // Not the grey of "not checked": the edges of smoothed black text take it too.
+            EXPECT_TRUE(verdict == expected || !colours.contains(verdict & 0xffffff))
+                << "page " << page << std::hex << " colour " << verdict;
+        }
+    }
 
     // The demo log's polar chart and the bar chart of its direction 0, as the window draws
     // them, each chart pixel a sharp block of 3 x 3 and 2 x 2 dots: a smoothed enlargement

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <utility>
 
 #include "app/LogLoader.h"
 #include "tests/window/WindowTestSupport.h"
@@ -68,10 +69,31 @@ TEST_F(LogListTest, EveryLogOfTheFolderGetsItsVerdictVersionAndColour) {
 
 TEST_F(LogListTest, FiltersAndSortingDecideWhatTheKeysStepThrough) {
     TLogListWindow& list = OpenSamples();
-    list.OutcomeFilter().setCurrentText("Only OK");
-    EXPECT_EQ(Column(list, TLogListModel::ColName),
-              (QStringList{"demo-gsmr.ktz", "rotated-22deg.ktz"}));
+    // Each choice of the outcome filter shows exactly the logs of its outcomes.
+    const std::pair<QString, QStringList> choices[] = {
+        {"All problems", {"old-firmware.ktz", "tampered.ktz", "unsigned.ktz"}},
+        {"Only OK", {"demo-gsmr.ktz", "rotated-22deg.ktz"}},
+        {"Only NOT VALID", {"tampered.ktz"}},
+        {"NOT VALID, harmless change", {}},
+        {"Only not interpretable", {"unsigned.ktz"}},
+        {"Only not checked", {"old-firmware.ktz"}},
+        {"Only failed to load", {}},
+    };
+    for (const auto& [choice, names] : choices) {
+        list.OutcomeFilter().setCurrentText(choice);
+        EXPECT_EQ(list.OutcomeFilter().currentText(), choice);
+        EXPECT_EQ(Column(list, TLogListModel::ColName), names) << choice.toStdString();
+    }
     list.OutcomeFilter().setCurrentText("All logs");
+    // Sizes and times sort by their values, equal ones by name: 3451 bytes come before 3454,
+    // which the shown "3.37 KiB" of both would not tell.
+    list.Table().sortByColumn(TLogListModel::ColSize, Qt::AscendingOrder);
+    EXPECT_EQ(Column(list, TLogListModel::ColName),
+              (QStringList{"rotated-22deg.ktz", "unsigned.ktz", "demo-gsmr.ktz", "tampered.ktz",
+                           "old-firmware.ktz"}));
+    list.Table().sortByColumn(TLogListModel::ColFirstRecord, Qt::DescendingOrder);
+    EXPECT_EQ(Column(list, TLogListModel::ColName).first(), "rotated-22deg.ktz");
+    list.Table().sortByColumn(TLogListModel::ColName, Qt::AscendingOrder);
     list.NameFilter().setText("E");  // any letter case
     EXPECT_EQ(Column(list, TLogListModel::ColName),
               (QStringList{"demo-gsmr.ktz", "old-firmware.ktz", "rotated-22deg.ktz", "tampered.ktz",

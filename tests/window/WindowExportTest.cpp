@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <ostream>
 
 #include "app/LogLoader.h"
 #include "tests/window/WindowTestSupport.h"
@@ -57,6 +58,12 @@ struct ChartCase {
     int Direction;  // selected before saving; -1 keeps the loader's choice
     const char* SuggestedName;
 };
+
+// Named by the file it suggests: the bytes of the case (addresses among them) would name each
+// test differently in every build.
+void PrintTo(const ChartCase& c, std::ostream* out) {
+    *out << c.SuggestedName;
+}
 
 class ChartSave : public WindowExport, public ::testing::WithParamInterface<ChartCase> {};
 
