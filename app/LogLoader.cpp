@@ -52,36 +52,105 @@ TLogLoader::TLogLoader(ILogView& view) : View_(view) {
     PolarChart_.SetSlots(Slots_);
 }
 
+TPreparedLoad PrepareLoad(const std::filesystem::path& path, const TFileBytesSink& fileBytes,
+                          const std::atomic<bool>* stop) {
+    using TStep = TPreparedLoad::TStep;
+    const auto checkStop = [stop] {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            throw ELoadStopped{};
+        }
+    };
+    TPreparedLoad prepared;
+    prepared.Path = path;
+    TStep step = TStep::Read;
+    try {
+        prepared.Text = ReadLogText(path, fileBytes);
+        checkStop();
+        step = TStep::Scan;
+        const std::string_view bytes = prepared.Text.Bytes();
+        prepared.State.FirstRecordLine = -1;
+        TLogHeaderScan scan(prepared.State);
+        scan.Scan(bytes);
+        prepared.Records = scan.Records();
+        const TLogState& state = prepared.State;
+        if (state.SoftwareVersion < MinimumSoftwareVersion) {
+            return prepared;
+        }
+        checkStop();
+        step = TStep::Judge;
+        prepared.Verdict = JudgeSignature(
+            [&](const auto& piece) {
+                ForEachSignedPiece(bytes, [&](std::string_view part) {
+                    checkStop();
+                    piece(part);
+                });
+            },
+            state.LicenseText, state.SignatureText);
+        if (prepared.Verdict == TSignatureVerdict::NotValid) {
+            checkStop();
+            step = TStep::Search;
+            prepared.LikelyCause = FindLikelyCause(bytes);
+        }
+    } catch (const ELoadStopped&) {
+        throw;
+    } catch (...) {
+        prepared.FailedAt = step;
+        prepared.Failure = std::current_exception();
+    }
+    return prepared;
+}
+
 void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
     ResetLogState();
     // A view that keeps the text gets the file's one buffer. For any other the file is read
     // in pieces, and signed while its header is scanned: no buffer of the file's size is
     // faulted in, and the file is read once unless its licence value changes late in it.
-    TLogText text;
-    std::optional<TLogTextRuns> runs;
-    std::optional<TRunningSignature> signing;
     if (View_.KeepsFileContent()) {
-        text = ReadLogText(path, fileBytes);
-        TextEmpty_ = text.Bytes().empty();
-        View_.SetFileContent(text);
+        ShowPreparedLoad(PrepareLoad(path, fileBytes));
     } else {
-        runs.emplace(path);
+        LoadStreamed(path, fileBytes);
     }
+}
+
+void TLogLoader::ShowPreparedLoad(TPreparedLoad prepared) {
+    using TStep = TPreparedLoad::TStep;
+    const auto raiseIfFailedAt = [&prepared](TStep step) {
+        if (prepared.FailedAt == step) {
+            std::rethrow_exception(prepared.Failure);
+        }
+    };
+    raiseIfFailedAt(TStep::Read);
+    TextEmpty_ = prepared.Text.Bytes().empty();
+    View_.SetFileContent(prepared.Text);
+    View_.SetFileName(prepared.Path);
+    State_ = prepared.State;
+    raiseIfFailedAt(TStep::Scan);
+    if (State_.SoftwareVersion < MinimumSoftwareVersion) {
+        return;
+    }
+    PlaceDirectionSelectors(State_.Offset, State_.Angle);
+    PolarChart_.StepAngle = State_.Angle;
+    PolarChart_.StartAngle = State_.Offset;
+    raiseIfFailedAt(TStep::Judge);
+    Verdict_ = ShowVerdict(View_, *prepared.Verdict);
+    raiseIfFailedAt(TStep::Search);
+    LikelyCause_ = std::move(prepared.LikelyCause);
+    ShowRecords(prepared.Records);
+}
+
+void TLogLoader::LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
+    TLogTextRuns runs(path);
     View_.SetFileName(path);
     State_.FirstRecordLine = -1;
     TLogHeaderScan scan(State_);
-    if (runs) {
-        signing.emplace();
-        const auto sign = [&](std::string_view piece) { signing->Add(piece, State_.LicenseText); };
-        runs->ForEachRun(
-            [&](std::string_view run) {
-                TextEmpty_ = false;
-                ScanAndSignRun(run, scan, sign);
-            },
-            fileBytes);
-    } else {
-        scan.Scan(text.Bytes());
-    }
+    TRunningSignature signing;
+    const auto sign = [&](std::string_view piece) { signing.Add(piece, State_.LicenseText); };
+    runs.ForEachRun(
+        [&](std::string_view run) {
+            TextEmpty_ = false;
+            ScanAndSignRun(run, scan, sign);
+        },
+        fileBytes);
     const TRecordLines& records = scan.Records();
     if (State_.SoftwareVersion < MinimumSoftwareVersion) {
         return;
@@ -90,20 +159,17 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytes
     PolarChart_.StepAngle = State_.Angle;
     PolarChart_.StartAngle = State_.Offset;
     const std::optional<TSignatureVerdict> signedOnTheWay =
-        signing ? signing->Judge(State_.LicenseText, State_.SignatureText) : std::nullopt;
-    if (signedOnTheWay) {
-        Verdict_ = ShowVerdict(View_, *signedOnTheWay);
-    } else if (runs) {
-        Verdict_ = ShowVerdict(View_, JudgeReadingAgain(*runs, records, path));
-    } else {
-        Verdict_ =
-            ShowSignatureVerdict(View_, text.Bytes(), State_.LicenseText, State_.SignatureText);
-    }
+        signing.Judge(State_.LicenseText, State_.SignatureText);
+    Verdict_ = ShowVerdict(
+        View_, signedOnTheWay ? *signedOnTheWay : JudgeReadingAgain(runs, records, path));
     if (Verdict_ == TSignatureVerdict::NotValid) {
-        LikelyCause_ =
-            runs ? FindLikelyCauseReadingAgain(*runs, path) : FindLikelyCause(text.Bytes());
+        LikelyCause_ = FindLikelyCauseReadingAgain(runs, path);
     }
-    // A record line at index 0 means a file without header: nothing to show.
+    ShowRecords(records);
+}
+
+// A record line at index 0 means a file without header: nothing to show.
+void TLogLoader::ShowRecords(const TRecordLines& records) {
     if (State_.FirstRecordLine <= 0 || !ParseRecords_) {
         return;
     }

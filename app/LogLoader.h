@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +18,31 @@
 #include "data/CellData.h"
 #include "data/DirectionSlot.h"
 
+// What a load works out from a file whose text a view keeps, before anything of it is shown:
+// the text read, its header scanned, the signature judged and, for a NOT VALID log, the
+// likely cause searched. It is made on any thread; TLogLoader::ShowPreparedLoad shows it. A
+// step that failed keeps its error, and the showing raises it where a load meets it, after
+// what the load shows before that step.
+struct TPreparedLoad {
+    enum class TStep { None, Read, Scan, Judge, Search };
+
+    std::filesystem::path Path;
+    TLogText Text;
+    TLogState State;
+    TRecordLines Records;
+    std::optional<TSignatureVerdict> Verdict;
+    std::optional<TLikelyCause> LikelyCause;
+    TStep FailedAt = TStep::None;
+    std::exception_ptr Failure;
+};
+
+// Raised by PrepareLoad when `stop` was set while it worked.
+struct ELoadStopped {};
+
+// `stop`, when given, is looked at between the steps and while the text is signed.
+TPreparedLoad PrepareLoad(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {},
+                          const std::atomic<bool>* stop = nullptr);
+
 // The document side of the main window: log state, the eight direction slots and the
 // two charts, driven by the window's handlers.
 class TLogLoader {
@@ -26,6 +53,9 @@ class TLogLoader {
 
     // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
     void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
+    // The second half of a load for a view that keeps the text, after ResetLogState: shows
+    // what PrepareLoad worked out, as LoadLogFile would have shown it.
+    void ShowPreparedLoad(TPreparedLoad prepared);
     void ResetLogState();
     // Whether a load parses, shows and charts the records (the default). A caller that uses
     // nothing but the verdict and the header values turns it off: the slots then stay empty
@@ -59,6 +89,8 @@ class TLogLoader {
                                         const std::filesystem::path& path) const;
     TLikelyCause FindLikelyCauseReadingAgain(TLogTextRuns& runs,
                                              const std::filesystem::path& path) const;
+    void LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes);
+    void ShowRecords(const TRecordLines& records);
     void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();
 
