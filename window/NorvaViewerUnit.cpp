@@ -38,6 +38,8 @@
 #include "drawing/ChartImage.h"
 #include "drawing/ImageFile.h"
 #include "ui_NorvaViewerUnit.h"
+#include "window/LoadJob.h"
+#include "window/LoadWait.h"
 #include "window/LogListWindow.h"
 #include "window/WindowAccessibility.h"
 #include "window/WindowText.h"
@@ -99,6 +101,11 @@ class TWaitCursor {
   private:
     TEvents Events_;
 };
+
+// Below the text box while a log loads.
+QString LoadingText() {
+    return QStringLiteral("Reading and checking the log\u2026 (Escape gives up)");
+}
 
 QList<std::filesystem::path> DroppedFiles(const QMimeData& data) {
     QList<std::filesystem::path> files;
@@ -539,7 +546,11 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
     ShowLoadingFileName(path);
     const TFileStamp stamp = FileStamp(path);
     try {
-        Loader_->LoadLogFile(path);
+        if (!PrepareAndShowLoad(path)) {
+            // Given up: as after a file that could not be opened, without a message.
+            SetFileNameText(LoadedPath_.isEmpty() ? QStringLiteral("...") : LoadedPath_);
+            return;
+        }
     } catch (const EFOpenError&) {
         ErrorReason_ = QString::fromStdString(OpenFailureReason(path));
         // The text box still shows the earlier file (or nothing): so does the name label.
@@ -556,6 +567,34 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
         ShowLikelyCause(QString::fromStdString(LikelyCauseText(*cause)));
     }
     WatchLoadedFile();
+}
+
+// The file is read, scanned and judged on a thread of its own while this thread goes on
+// painting and running timers; the user's input waits, and Escape or closing the window gives
+// the load up. False when it was given up.
+bool TfmNorvaViewer::PrepareAndShowLoad(const std::filesystem::path& path) {
+    Loader_->ResetLogState();
+    ReleaseFinishedLoads();
+    auto job = std::make_unique<TLoadJob>(path);
+    ShowLikelyCause(LoadingText());
+    const TLoadWaitEnd end = WaitForLoad(*job, *this);
+    ShowLikelyCause({});
+    if (end != TLoadWaitEnd::Ended) {
+        job->Stop();
+        // Its thread ends at its next look at the stop flag; nobody waits for it here.
+        AbandonedLoads_.push_back(std::move(job));
+        if (end == TLoadWaitEnd::WindowClosing) {
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+        return false;
+    }
+    Loader_->ShowPreparedLoad(job->TakeResult());
+    return true;
+}
+
+void TfmNorvaViewer::ReleaseFinishedLoads() {
+    std::erase_if(AbandonedLoads_,
+                  [](const std::unique_ptr<TLoadJob>& job) { return job->Finished(); });
 }
 
 // While a large file loads, nothing of the earlier file may stand beside it as if it were

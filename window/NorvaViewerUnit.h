@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/LogView.h"
 #include "window/ViewerCommandLine.h"
@@ -18,6 +19,7 @@ class QFileSystemWatcher;
 class QMenu;
 class QRadioButton;
 class TLogLoader;
+class TLoadJob;
 class TLogListWindow;
 class TWindowPaintBox;
 namespace Ui {
@@ -100,6 +102,8 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void rbXClick(int index);
     void LoadLogFile(const std::filesystem::path& path);
     void ShowLoadingFileName(const std::filesystem::path& path);
+    bool PrepareAndShowLoad(const std::filesystem::path& path);
+    void ReleaseFinishedLoads();
     void ShowWhyNotChecked();
     void ShowLikelyCause(const QString& text);
     void SetFileNameText(const QString& name);
@@ -136,6 +140,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     // The last reason found for an error of the running handler.
     QString ErrorReason_;
     std::unique_ptr<QFileSystemWatcher> Watcher_;
+    std::vector<std::unique_ptr<TLoadJob>> AbandonedLoads_;  // given up, their threads ending
     QTimer ReloadTimer_;
     TFileStamp LoadedStamp_;
     QPalette NormalContentPalette_;

@@ -175,11 +175,13 @@ TEST(WindowWaitCursor, ShownDuringEveryLoadWhileQueuedInputWaits) {
     window.show();  // the command-line file, loaded before the queued input runs
     EXPECT_EQ(window.Shapes.size(), 1);
     EXPECT_EQ(dialogs, 0);
-    QCoreApplication::processEvents();  // now the key press and the click, one load each
-    EXPECT_EQ(dialogs, 2);
+    // Now the key press opens a log; the click arrives while that log loads and is dropped,
+    // as a modal wait drops it.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs, 1);
     window.findChild<QPushButton*>("btOpen")->click();
     window.WMDropFiles({QFile::encodeName(log).toStdString()});
-    EXPECT_EQ(window.Shapes, QList<Qt::CursorShape>(5, Qt::WaitCursor));
+    EXPECT_EQ(window.Shapes, QList<Qt::CursorShape>(4, Qt::WaitCursor));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

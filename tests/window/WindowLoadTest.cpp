@@ -1,10 +1,14 @@
 // What the window shows after a load, through every way in, and after a failed one.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/LogLoader.h"
 #include "drawing/ChartImage.h"
@@ -246,6 +250,32 @@ TEST_F(WindowLoad, FailedOpenIsReportedAndLeavesNothingHalfDrawn) {
     EXPECT_EQ(Errors.size(), 1);
     EXPECT_EQ(LabelText("lbCheckResult"), "The signature is OK");
     EXPECT_TRUE(Window->Loader().State().DataLoaded);
+}
+
+// A pipe whose writing end the test holds keeps the load in its read until the test lets go:
+// a load that the user gives up meanwhile.
+TEST_F(WindowLoad, EscapeOrClosingTheWindowGivesUpALoad) {
+    QTemporaryDir dir;
+    const QByteArray pipe = QFile::encodeName(dir.filePath("held.ktz"));
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    MakeWindow();
+    ShowWindow();
+    OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
+    int writer = open(pipe.constData(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    QTimer::singleShot(50, [&] { QTest::keyClick(Window.get(), Qt::Key_Escape); });
+    OpenThroughDialog(QFile::decodeName(pipe));
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), SamplePath("demo-gsmr.ktz"));
+    EXPECT_EQ(LabelText("lbCheckResult"), "...");
+    close(writer);
+
+    writer = open(pipe.constData(), O_RDWR);
+    QTimer::singleShot(50, [&] { Window->close(); });
+    OpenThroughDialog(QFile::decodeName(pipe));
+    QTRY_VERIFY(!Window->isVisible());  // once the load has unwound
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    close(writer);
 }
 
 TEST_F(WindowLoad, OverflowingAnglesAreReportedInTheirOwnWords) {

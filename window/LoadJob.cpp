@@ -1,0 +1,37 @@
+#include "window/LoadJob.h"
+
+#include <utility>
+
+#include "window/ThreadInbox.h"
+
+TLoadJob::TLoadJob(std::filesystem::path path, QObject* parent)
+    : QObject(parent), Inbox_(new TThreadInbox(this)) {
+    Thread_ = std::thread([this, path = std::move(path)] {
+        bool stopped = false;
+        try {
+            Result_ = PrepareLoad(path, {}, &Stop_);
+        } catch (const ELoadStopped&) {
+            stopped = true;
+        } catch (...) {
+            Failure_ = std::current_exception();
+        }
+        Finished_.store(true);
+        if (!stopped) {
+            Inbox_->Post([this] { emit Ended(); });
+        }
+    });
+}
+
+TLoadJob::~TLoadJob() {
+    Stop();
+    if (Thread_.joinable()) {
+        Thread_.join();
+    }
+}
+
+TPreparedLoad TLoadJob::TakeResult() {
+    if (Failure_) {
+        std::rethrow_exception(Failure_);
+    }
+    return std::move(*Result_);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "app/LogLoader.h"
+
+class TThreadInbox;
+
+// Prepares one load of a log on a thread of its own: reading, scanning, judging and searching
+// a large log take seconds that the window's thread spends on its events meanwhile. Ended is
+// emitted on the job's owner's thread; a stopped job ends at its next look at the stop flag
+// and says nothing more.
+class TLoadJob : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit TLoadJob(std::filesystem::path path, QObject* parent = nullptr);
+    ~TLoadJob() override;  // stops the job and waits for its thread
+    TLoadJob(const TLoadJob&) = delete;
+    TLoadJob& operator=(const TLoadJob&) = delete;
+
+    void Stop() { Stop_.store(true, std::memory_order_relaxed); }
+    bool Finished() const { return Finished_.load(); }
+    // After Ended: what the load worked out, or what went wrong outside the load's own steps
+    // (raised again here).
+    TPreparedLoad TakeResult();
+
+  signals:
+    void Ended();
+
+  private:
+    std::atomic<bool> Stop_{false};
+    std::atomic<bool> Finished_{false};
+    std::optional<TPreparedLoad> Result_;
+    std::exception_ptr Failure_;
+    TThreadInbox* Inbox_;
+    std::thread Thread_;
+};
