@@ -31,6 +31,9 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
     const std::string whole = text.substr(0, text.size() / 16 * 16);
     const std::string cipherText = testsupport::ref::Encrypt("AES-256-CBC", key, vector, whole);
     const std::string secondPassword(64, 'p');
+    // Derived for the first time inside the watch, whatever keys earlier tests left set up.
+    const std::string secondKey =
+        THash_SHA1::ClassRef()->DeriveKey(secondPassword, seed, 32, nullptr, 1);
     // Long enough for the hash thread, whose ring holds the later pieces: piece 5 stays in
     // the ring's second buffer.
     const std::string longText(6 * TCipher::SignPieceSize + 100, 'L');
@@ -49,6 +52,7 @@ TEST(Secrets, SigningReleasesNoIntermediateValue) {
         {"seed", seed.substr(0, 16)},
         {"seed digest", THash_SHA1::ClassRef()->HashText(Licence, nullptr)},
         {"key", key.substr(0, 16)},
+        {"second key", secondKey.substr(0, 16)},
         {"vector", vector},
         {"ciphertext", cipherText.substr(0, 16)},
         {"base64 text", mime64->Encode(cipherText).substr(0, 16)},
