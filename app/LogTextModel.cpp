@@ -220,6 +220,7 @@ std::optional<TLogTextModel::TCount> TLogTextModel::Count(const QString& text, T
     if (text.isEmpty()) {
         return count;
     }
+    // Counted as Find steps through them: the next match begins after the end of this one.
     const int64_t lines = LineCount();
     for (int64_t line = 0; line < lines; ++line) {
         if (!GoOn(progress, line, lines)) {
@@ -227,7 +228,7 @@ std::optional<TLogTextModel::TCount> TLogTextModel::Count(const QString& text, T
         }
         const QString shown = LineText(line);
         for (qsizetype at = shown.indexOf(text, 0, Qt::CaseInsensitive); at >= 0;
-             at = shown.indexOf(text, at + 1, Qt::CaseInsensitive)) {
+             at = shown.indexOf(text, at + text.size(), Qt::CaseInsensitive)) {
             ++count.Total;
             if (current.From == TTextPosition{line, at}) {
                 count.Index = count.Total;

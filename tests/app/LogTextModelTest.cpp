@@ -60,7 +60,7 @@ std::string GeneratedText(unsigned seed) {
                                                     " ",         std::string(1, '\0'),
                                                     "x",         std::string(70000, 'y'),
                                                     "CHARLIE",   "SIGNATURE: TEbL",
-                                                    "\x80\xe4"};
+                                                    "\x80\xe4",  "ababa"};
     std::mt19937 random(seed);
     std::string text;
     const size_t count = 1 + random() % 60;
@@ -98,6 +98,21 @@ TEST(LogTextModelTest, LinesAndMatchesAreThoseOfAPlainReference) {
         if (first) {
             EXPECT_EQ(model->Text(first->From, first->To).toLower(), "charlie");
             EXPECT_EQ(model->Count(QStringLiteral("charlie"), *first)->Index, 1);
+        }
+        // Stepping through the matches with Find meets each counted one once, in order, also
+        // where matches overlap.
+        const QString overlapping = QStringLiteral("ABA");
+        const int64_t total = model->Count(overlapping, {})->Total;
+        TTextMatch at{model->End(), model->End()};
+        for (int64_t step = 1; step <= total; ++step) {
+            const auto next = model->Find(overlapping, at, true);
+            ASSERT_TRUE(next.has_value()) << "seed " << seed;
+            EXPECT_EQ(model->Count(overlapping, *next)->Index, step) << "seed " << seed;
+            at = *next;
+        }
+        if (total > 0) {
+            EXPECT_EQ(model->Count(overlapping, *model->Find(overlapping, at, true))->Index, 1)
+                << "seed " << seed;
         }
     }
 }
