@@ -117,6 +117,41 @@ TEST(LogTextModelTest, LinesAndMatchesAreThoseOfAPlainReference) {
     }
 }
 
+// Caret moves, double-click words and the copy's size over "ab  cd;ef\r\n\r\nx\n".
+TEST(LogTextModelTest, CaretMovesWordsAndSizesAreAnEditors) {
+    const auto model = TLogTextModel::Build(TLogText::Copy("ab  cd;ef\r\n\r\nx\n"));
+    using TMove = TTextPosition (TLogTextModel::*)(TTextPosition) const;
+    const struct {
+        TMove Move;
+        TTextPosition From;
+        TTextPosition To;
+    } moves[] = {
+        {&TLogTextModel::NextChar, {0, 9}, {1, 0}},
+        {&TLogTextModel::NextChar, {2, 1}, {2, 1}},
+        {&TLogTextModel::PreviousChar, {1, 0}, {0, 9}},
+        {&TLogTextModel::NextWord, {0, 0}, {0, 4}},
+        {&TLogTextModel::NextWord, {0, 4}, {0, 7}},
+        {&TLogTextModel::NextWord, {0, 9}, {1, 0}},
+        {&TLogTextModel::PreviousWord, {0, 7}, {0, 4}},
+        {&TLogTextModel::PreviousWord, {0, 4}, {0, 0}},
+        {&TLogTextModel::PreviousWord, {2, 0}, {1, 0}},
+    };
+    for (const auto& move : moves) {
+        const TTextPosition to = (*model.*move.Move)(move.From);
+        EXPECT_EQ(to, move.To) << move.From.Line << ":" << move.From.Column;
+    }
+    const TTextPosition inWords[] = {{0, 0}, {0, 1}, {0, 2}, {0, 8}};
+    const std::pair<int64_t, int64_t> words[] = {{0, 2}, {0, 2}, {0, 2}, {7, 9}};
+    for (size_t i = 0; i < std::size(inWords); ++i) {
+        const TTextMatch word = model->WordAt(inWords[i]);
+        EXPECT_EQ(std::pair(word.From.Column, word.To.Column), words[i]) << i;
+    }
+    EXPECT_EQ(model->LinesDown({0, 8}, 2), (TTextPosition{2, 1}));
+    EXPECT_EQ(model->ByteCount(0, 0), 11U);
+    EXPECT_EQ(model->ByteCount(0, 2), 15U);
+    EXPECT_EQ(model->ByteCount(1, 1), 2U);
+}
+
 // Long work stops when asked, and says that it did not finish.
 TEST(LogTextModelTest, BuildingAndSearchingStopWhenAsked) {
     std::string bytes;
