@@ -94,9 +94,14 @@ void TRunningSignature::Add(std::string_view piece, const std::string& licenseTe
     }
     // An error is raised only when the verdict is asked for, as signing after the read would.
     try {
-        const bool outgrown = Waiting_.size() + piece.size() > StartAfterBytes;
-        if (!Cipher_ && !licenseText.empty() && outgrown) {
-            Start(licenseText);
+        if (!Cipher_ && !licenseText.empty()) {
+            Cipher_ = std::make_unique<TCipher>();
+            License_ = licenseText;
+            Cipher_->Setup("", License_);
+            Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
+            Cipher_->SignPiece(Waiting_);
+            WipeText(Waiting_);
+            Waiting_ = std::string();
         }
         if (Cipher_) {
             Cipher_->SignPiece(piece);
@@ -112,23 +117,10 @@ void TRunningSignature::Add(std::string_view piece, const std::string& licenseTe
     }
 }
 
-void TRunningSignature::Start(const std::string& licenseText) {
-    Cipher_ = std::make_unique<TCipher>();
-    License_ = licenseText;
-    Cipher_->Setup("", License_);
-    Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
-    Cipher_->SignPiece(Waiting_);
-    WipeText(Waiting_);
-    Waiting_ = std::string();
-}
-
 std::optional<TSignatureVerdict> TRunningSignature::Judge(const std::string& licenseText,
                                                           const std::string& signatureText) {
     if (licenseText.empty() || signatureText.empty()) {
         return TSignatureVerdict::NotInterpretable;
-    }
-    if (!GivenUp_ && !Cipher_ && !Error_) {
-        Start(licenseText);
     }
     if (GivenUp_ || !Cipher_ || License_ != licenseText) {
         return std::nullopt;

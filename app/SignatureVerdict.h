@@ -45,16 +45,12 @@ TSignatureVerdict ShowSignatureVerdict(ILogView& view, const TSignedTextSource& 
 // Shows a verdict judged beforehand: background colour first, then the label.
 TSignatureVerdict ShowVerdict(ILogView& view, TSignatureVerdict verdict);
 
-// The signature of a log signed while its text is read and its header scanned, piece by piece.
-// The signed text waits in memory until it outgrows StartAfterBytes: a small log is signed at
-// once when its verdict is asked for, with the final licence value, and not at all when it is
-// never judged (too old a version) or has no signature. A larger one is signed from then on
-// with the licence value the scan found so far. When the final licence value is another one,
-// or too much text came before the first, the signed text has to be signed again
-// (JudgeSignature).
+// The signature of a log signed while its text is read and its header scanned, piece by piece:
+// signing starts with the first licence value the scan found, and the signed text before it
+// waits in memory. When the final licence value is another one, or too much text came before
+// the first, the signed text has to be signed again (JudgeSignature).
 class TRunningSignature {
   public:
-    static constexpr std::size_t StartAfterBytes = std::size_t{64} << 10;
     // Signed text waiting for a licence value beyond this is given up.
     static constexpr std::size_t MaxWaitingBytes = std::size_t{4} << 20;
 
@@ -72,11 +68,9 @@ class TRunningSignature {
                                            const std::string& signatureText);
 
   private:
-    void Start(const std::string& licenseText);
-
     std::unique_ptr<TCipher> Cipher_;
     std::string License_;  // the value the cipher was set up with
-    std::string Waiting_;  // signed text not yet handed to the cipher
+    std::string Waiting_;  // signed text before any licence value
     bool GivenUp_ = false;
     std::exception_ptr Error_;
 };
