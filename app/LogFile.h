@@ -79,6 +79,8 @@ class TLogTextRuns {
     // as this pass reads them, to the file's end.
     void ForEachRun(const std::function<void(std::string_view run)>& run,
                     const TFileBytesSink& fileBytes = {});
+    // A file's size when it was opened (it may have grown since); a pipe's whole size.
+    std::size_t SizeWhenOpened() const { return Fd_ >= 0 ? OpenedSize_ : WholeSize_; }
 
   private:
     void ReadOnPastText(off_t offset, const TFileBytesSink& fileBytes);

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "app/Errors.h"
@@ -207,15 +206,12 @@ TLikelyCause TLogLoader::FindLikelyCauseReadingAgain(TLogTextRuns& runs,
                                                      const std::filesystem::path& path) const {
     struct TTooLarge {};
     std::string text;
-    // A pipe has no size to tell beforehand: it is read until it proves too large.
-    std::error_code noSize;
-    const std::uintmax_t size = std::filesystem::file_size(path, noSize);
-    if (!noSize && size > MaxLikelyCauseBytes) {
+    // A file that grew since it was opened proves too large while it is read.
+    const std::size_t size = runs.SizeWhenOpened();
+    if (size > MaxLikelyCauseBytes) {
         return TLikelyCause{};
     }
-    if (!noSize) {
-        text.reserve(static_cast<std::size_t>(size));
-    }
+    text.reserve(size);
     try {
         runs.ForEachRun([&text](std::string_view run) {
             if (text.size() + run.size() > MaxLikelyCauseBytes) {
