@@ -182,7 +182,9 @@ TFileDescriptor OpenLogFile(const std::filesystem::path& path, bool& pipe, size_
 // a large log. A file that grows meanwhile is read to its new end. A pipe is read to its end,
 // up to MaxPipeBytes.
 TFileBytes ReadWholeFile(const TFileDescriptor& fd, bool pipe, size_t size,
-                         const std::filesystem::path& path) {
+                         const std::filesystem::path& path, const TReadProgress& progress = {}) {
+    // Read in parts, so that the progress of a large file can be told as it is read.
+    constexpr size_t ReadPart = size_t{64} << 20;
     TFileBytes file;
     size_t capacity = pipe ? size_t{1} << 16 : size;
     file.Bytes = AllocateBytes(capacity);
@@ -203,12 +205,15 @@ TFileBytes ReadWholeFile(const TFileDescriptor& fd, bool pipe, size_t size,
             file.Bytes[file.Size++] = next;
             continue;
         }
-        const size_t got =
-            ReadSome(fd.Get(), file.Bytes.get() + file.Size, capacity - file.Size, path);
+        const size_t got = ReadSome(fd.Get(), file.Bytes.get() + file.Size,
+                                    std::min(capacity - file.Size, ReadPart), path);
         if (got == 0) {
             break;
         }
         file.Size += got;
+        if (progress) {
+            progress(file.Size, std::max(file.Size, size));
+        }
     }
     return file;
 }
@@ -238,11 +243,12 @@ bool IsSignatureLine(std::string_view line) {
 
 }  // namespace
 
-TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
+TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes,
+                     const TReadProgress& progress) {
     bool pipe = false;
     size_t size = 0;
     const TFileDescriptor fd = OpenLogFile(path, pipe, size);
-    TFileBytes file = ReadWholeFile(fd, pipe, size, path);
+    TFileBytes file = ReadWholeFile(fd, pipe, size, path, progress);
     if (fileBytes) {
         fileBytes(std::string_view(file.Bytes.get(), file.Size));
     }

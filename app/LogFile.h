@@ -55,9 +55,14 @@ std::vector<std::string> SplitLogLines(std::string_view text);
 // byte that ends the text (to take a digest of exactly the bytes that were checked).
 using TFileBytesSink = std::function<void(std::string_view bytes)>;
 
+// Told after each part read: the bytes read so far and the size the file has (its size when
+// opened, or more if it grew); for a pipe, the bytes so far twice.
+using TReadProgress = std::function<void(std::size_t read, std::size_t size)>;
+
 // Reads a whole file, opened for reading only. Raises EFOpenError when the file cannot be
 // opened or read (missing, a directory, no permission).
-TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
+TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {},
+                     const TReadProgress& progress = {});
 
 // A log file for a reader that does not keep its text: every pass reads the file from its
 // start, in pieces into one buffer that is reused, so that no buffer of the file's size is

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,12 +36,15 @@ struct TPreparedLoad {
     std::exception_ptr Failure;
 };
 
-// Raised by PrepareLoad when `stop` was set while it worked.
+// Raised by PrepareLoad when its progress callback asked it to stop.
 struct ELoadStopped {};
 
-// `stop`, when given, is looked at between the steps and while the text is signed.
+// Told the share of the work done (0 to 1) between the steps and while the text is signed;
+// returns false to stop the load.
+using TLoadProgress = std::function<bool(double done)>;
+
 TPreparedLoad PrepareLoad(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {},
-                          const std::atomic<bool>* stop = nullptr);
+                          const TLoadProgress& progress = {});
 
 // The document side of the main window: log state, the eight direction slots and the
 // two charts, driven by the window's handlers.

@@ -64,7 +64,8 @@ int main(int argc, char* argv[]) {
     const auto idle = [&box] { return !box.Busy(); };
     QElapsedTimer clock;
     clock.start();
-    const double open = heartbeat.During([&] { window.show(); }, idle);
+    const double open =
+        heartbeat.During([&] { window.show(); }, [&] { return window.StartHandled() && idle(); });
     const double openSeconds = clock.nsecsElapsed() / 1e9;
     box.setFocus();
     const double end = heartbeat.During(

@@ -9,7 +9,10 @@ TLoadJob::TLoadJob(std::filesystem::path path, QObject* parent)
     Thread_ = std::thread([this, path = std::move(path)] {
         bool stopped = false;
         try {
-            Result_ = PrepareLoad(path, {}, &Stop_);
+            Result_ = PrepareLoad(path, {}, [this](double done) {
+                Done_.store(done, std::memory_order_relaxed);
+                return !Stop_.load(std::memory_order_relaxed);
+            });
         } catch (const ELoadStopped&) {
             stopped = true;
         } catch (...) {

@@ -13,8 +13,8 @@ class TThreadInbox;
 
 // Prepares one load of a log on a thread of its own: reading, scanning, judging and searching
 // a large log take seconds that the window's thread spends on its events meanwhile. Ended is
-// emitted on the job's owner's thread; a stopped job ends at its next look at the stop flag
-// and says nothing more.
+// emitted on the job's owner's thread; a stopped job ends when it next tells its progress and
+// says nothing more.
 class TLoadJob : public QObject {
     Q_OBJECT
 
@@ -26,6 +26,8 @@ class TLoadJob : public QObject {
 
     void Stop() { Stop_.store(true, std::memory_order_relaxed); }
     bool Finished() const { return Finished_.load(); }
+    // The share of the work done, 0 to 1, while the job runs.
+    double Done() const { return Done_.load(std::memory_order_relaxed); }
     // After Ended: what the load worked out, or what went wrong outside the load's own steps
     // (raised again here).
     TPreparedLoad TakeResult();
@@ -36,6 +38,7 @@ class TLoadJob : public QObject {
   private:
     std::atomic<bool> Stop_{false};
     std::atomic<bool> Finished_{false};
+    std::atomic<double> Done_{0};
     std::optional<TPreparedLoad> Result_;
     std::exception_ptr Failure_;
     TThreadInbox* Inbox_;

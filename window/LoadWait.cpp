@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include "window/LoadJob.h"
@@ -81,13 +82,19 @@ class TInputHold : public QObject {
 
 }  // namespace
 
-TLoadWaitEnd WaitForLoad(TLoadJob& job, QWidget& window) {
+TLoadWaitEnd WaitForLoad(TLoadJob& job, QWidget& window,
+                         const std::function<void(double done)>& showProgress) {
     QEventLoop loop;
     const TInputHold hold(window, loop);
     QObject::connect(&job, &TLoadJob::Ended, &loop, &QEventLoop::quit);
-    if (!job.Finished()) {
-        loop.exec();
-    }
+    QTimer progress;
+    progress.setInterval(100);
+    QObject::connect(&progress, &QTimer::timeout, [&] { showProgress(job.Done()); });
+    // Run even for a job that already finished, until its Ended arrives: input that came
+    // during a load is dropped however short the load was.
+    showProgress(0);
+    progress.start();
+    loop.exec();
     if (hold.End() == TLoadWaitEnd::Ended && !job.Finished()) {
         // Quit from elsewhere (the application ending): the load is given up too.
         return TLoadWaitEnd::Cancelled;

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QMimeData>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -103,8 +104,9 @@ class TWaitCursor {
 };
 
 // Below the text box while a log loads.
-QString LoadingText() {
-    return QStringLiteral("Reading and checking the log\u2026 (Escape gives up)");
+QString LoadingText(double done) {
+    return QStringLiteral("Reading and checking the log\u2026 %1 % (Escape gives up)")
+        .arg(static_cast<int>(done * 100));
 }
 
 QList<std::filesystem::path> DroppedFiles(const QMimeData& data) {
@@ -456,7 +458,14 @@ void TfmNorvaViewer::showEvent(QShowEvent* event) {
             move(WindowPosition(frameGeometry().size(), shown->geometry(),
                                 shown->availableGeometry()));
         }
-        RunHandler([this] { FormShow(); });
+        // After the window is on the screen: the file given at start loads while it paints.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                RunHandler([this] { FormShow(); });
+                StartHandled_ = true;
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -576,8 +585,8 @@ bool TfmNorvaViewer::PrepareAndShowLoad(const std::filesystem::path& path) {
     Loader_->ResetLogState();
     ReleaseFinishedLoads();
     auto job = std::make_unique<TLoadJob>(path);
-    ShowLikelyCause(LoadingText());
-    const TLoadWaitEnd end = WaitForLoad(*job, *this);
+    const TLoadWaitEnd end =
+        WaitForLoad(*job, *this, [this](double done) { ShowLikelyCause(LoadingText(done)); });
     ShowLikelyCause({});
     if (end != TLoadWaitEnd::Ended) {
         job->Stop();

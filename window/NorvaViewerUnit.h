@@ -63,6 +63,9 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     void OpenLogFolder(const std::filesystem::path& folder);
     // The open log list, or null.
     TLogListWindow* LogList() const { return LogList_.get(); }
+    // Whether the file or folder given at start has been opened (or found missing), which
+    // happens just after the window first shows.
+    bool StartHandled() const { return StartHandled_; }
     // Shows the next (+1) or previous (-1) log of the list; false when there is none.
     bool StepLog(int delta);
 
@@ -146,6 +149,7 @@ class TfmNorvaViewer : public QWidget, public ILogView {
     QPalette NormalContentPalette_;
     std::optional<TRgb> ContentTint_;
     bool Shown_ = false;
+    bool StartHandled_ = false;
     bool CheckingFromCode_ = false;
 };
 

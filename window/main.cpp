@@ -52,6 +52,9 @@ int SaveScreenshot(TfmNorvaViewer& window, const QString& path) {
         PrintError(reason.isEmpty() ? message : message + QStringLiteral(": ") + reason);
     };
     window.show();
+    while (!window.StartHandled()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     // A folder, opened as the window shows, shows its first log once it is listed: waiting
     // for the whole list makes the image the same however fast the checks ran. The image is
     // of the main window alone.

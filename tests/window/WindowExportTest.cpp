@@ -172,12 +172,12 @@ TEST(WindowWaitCursor, ShownDuringEveryLoadWhileQueuedInputWaits) {
         ++dialogs;
         return log;
     };
-    window.show();  // the command-line file, loaded before the queued input runs
-    EXPECT_EQ(window.Shapes.size(), 1);
-    EXPECT_EQ(dialogs, 0);
-    // Now the key press opens a log; the click arrives while that log loads and is dropped,
-    // as a modal wait drops it.
+    // The command-line file loads as the window shows; then the key press opens a log, and
+    // the click arrives while that log loads and is dropped, as a modal wait drops it.
+    window.show();
     QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.StartHandled());
     EXPECT_EQ(dialogs, 1);
     window.findChild<QPushButton*>("btOpen")->click();
     window.WMDropFiles({QFile::encodeName(log).toStdString()});
