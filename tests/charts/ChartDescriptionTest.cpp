@@ -36,16 +36,16 @@ TCellData Record(const std::vector<CellSpec>& cells) {
     return data;
 }
 
-struct SlotSpec {
+struct GivenSlot {
     int Index;
     std::array<int32_t, 4> Levels;
 };
 
-TDirectionSlots Slots(const std::vector<SlotSpec>& withData) {
+TDirectionSlots Slots(const std::vector<GivenSlot>& withData) {
     TDirectionSlots directions{};
-    for (const SlotSpec& spec : withData) {
-        directions[static_cast<size_t>(spec.Index)].HasData = true;
-        directions[static_cast<size_t>(spec.Index)].Levels = spec.Levels;
+    for (const GivenSlot& slot : withData) {
+        directions[static_cast<size_t>(slot.Index)].HasData = true;
+        directions[static_cast<size_t>(slot.Index)].Levels = slot.Levels;
     }
     // Levels left behind by an earlier log stay unspoken where there is no data now.
     directions[6].Levels = {40, 41, 42, 43};
