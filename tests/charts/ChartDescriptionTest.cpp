@@ -5,36 +5,9 @@
 #include <vector>
 
 #include "charts/ChartDescription.h"
+#include "tests/charts/ChartTestSupport.h"
 
 namespace {
-
-constexpr int32_t HomePlmn = 26210;
-constexpr int32_t HomeLac = 4711;
-constexpr uint8_t EdgeService = 3;
-
-struct CellSpec {
-    int32_t Channel;
-    int32_t Level;
-    int32_t Plmn = HomePlmn;
-    int32_t Lac = HomeLac;
-    uint8_t Service = 2;
-};
-
-// The serving cell first; every other cell keeps the values of a cleared record.
-TCellData Record(const std::vector<CellSpec>& cells) {
-    TCellData data;
-    data.Lac = HomeLac;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        TCell& cell = data.Cells[i];
-        cell.Present = true;
-        cell.Channel = cells[i].Channel;
-        cell.Level = cells[i].Level;
-        cell.Plmn = cells[i].Plmn;
-        cell.Lac = cells[i].Lac;
-        cell.ServiceLetter = cells[i].Service;
-    }
-    return data;
-}
 
 struct GivenSlot {
     int Index;

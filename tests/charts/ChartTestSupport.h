@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "charts/MonitorGraphics.h"
+#include "data/CellData.h"
 #include "drawing/BandImages.h"
 #include "drawing/ChartImage.h"
 
@@ -58,4 +61,33 @@ inline int CountPixels(const QImage& image, TRgb color) {
         }
     }
     return count;
+}
+
+// A record of cells for the charts to draw.
+inline constexpr int32_t HomePlmn = 26210;
+inline constexpr int32_t HomeLac = 4711;
+inline constexpr uint8_t EdgeService = 3;
+
+struct GivenCell {
+    int32_t Channel;
+    int32_t Level;
+    int32_t Plmn = HomePlmn;
+    int32_t Lac = HomeLac;
+    uint8_t Service = 2;
+};
+
+// The serving cell first; every other cell keeps the values of a cleared record.
+inline TCellData Record(const std::vector<GivenCell>& cells) {
+    TCellData data;
+    data.Lac = HomeLac;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        TCell& cell = data.Cells[i];
+        cell.Present = true;
+        cell.Channel = cells[i].Channel;
+        cell.Level = cells[i].Level;
+        cell.Plmn = cells[i].Plmn;
+        cell.Lac = cells[i].Lac;
+        cell.ServiceLetter = cells[i].Service;
+    }
+    return data;
 }
