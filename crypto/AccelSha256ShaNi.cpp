@@ -9,7 +9,6 @@
 #include <immintrin.h>
 
 namespace CryptAccel {
-namespace {}  // namespace
 
 // The instructions keep the state as the lanes (a, b, e, f) and (c, d, g, h); each group of
 // four message words is scheduled from the four groups before it, which sit in w[g % 4].
