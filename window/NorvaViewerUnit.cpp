@@ -21,8 +21,11 @@
 #include <QTimer>
 #include <QUrl>
 #include <cerrno>
+#include <chrono>
 #include <exception>
+#include <iterator>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -192,7 +195,18 @@ TfmNorvaViewer::TfmNorvaViewer(std::filesystem::path startFile, QWidget* parent)
     UpdateAccessibleTexts();
 }
 
-TfmNorvaViewer::~TfmNorvaViewer() = default;
+TfmNorvaViewer::~TfmNorvaViewer() {
+    // A given-up load ends at its next progress report, which a read from a pipe that nobody
+    // writes to or closes never reaches: such a job is left to the end of the program rather
+    // than keeping the program from ending.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!AbandonedLoads_.empty() && std::chrono::steady_clock::now() < deadline) {
+        ReleaseFinishedLoads();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    static auto* const leftRunning = new std::vector<std::unique_ptr<TLoadJob>>();
+    std::move(AbandonedLoads_.begin(), AbandonedLoads_.end(), std::back_inserter(*leftRunning));
+}
 
 void TfmNorvaViewer::OpenFolderClick() {
     const QString folder = ChooseLogFolder(LastLogFolder());
