@@ -1,6 +1,7 @@
 #include "window/LoadJob.h"
 
 #include <utility>
+#include <vector>
 
 #include "window/ThreadInbox.h"
 
@@ -30,6 +31,14 @@ TLoadJob::~TLoadJob() {
     if (Thread_.joinable()) {
         Thread_.join();
     }
+}
+
+void TLoadJob::LeaveRunning(std::unique_ptr<TLoadJob> job) {
+    job->Stop();
+    job->Thread_.detach();
+    // Kept where the thread can still reach it, and where leak checks see it held.
+    static auto* const leftRunning = new std::vector<std::unique_ptr<TLoadJob>>();
+    leftRunning->push_back(std::move(job));
 }
 
 TPreparedLoad TLoadJob::TakeResult() {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -23,6 +24,11 @@ class TLoadJob : public QObject {
     ~TLoadJob() override;  // stops the job and waits for its thread
     TLoadJob(const TLoadJob&) = delete;
     TLoadJob& operator=(const TLoadJob&) = delete;
+
+    // Stops the job and lets its thread end when it can, the job with it: for a job whose
+    // thread cannot stop yet (a read from a pipe that nobody writes to or closes) when the
+    // program ends.
+    static void LeaveRunning(std::unique_ptr<TLoadJob> job);
 
     void Stop() { Stop_.store(true, std::memory_order_relaxed); }
     bool Finished() const { return Finished_.load(); }

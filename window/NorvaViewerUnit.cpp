@@ -23,7 +23,6 @@
 #include <cerrno>
 #include <chrono>
 #include <exception>
-#include <iterator>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -204,8 +203,9 @@ TfmNorvaViewer::~TfmNorvaViewer() {
         ReleaseFinishedLoads();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    static auto* const leftRunning = new std::vector<std::unique_ptr<TLoadJob>>();
-    std::move(AbandonedLoads_.begin(), AbandonedLoads_.end(), std::back_inserter(*leftRunning));
+    for (std::unique_ptr<TLoadJob>& job : AbandonedLoads_) {
+        TLoadJob::LeaveRunning(std::move(job));
+    }
 }
 
 void TfmNorvaViewer::OpenFolderClick() {

@@ -256,28 +256,30 @@ TEST_F(WindowLoad, FailedOpenIsReportedAndLeavesNothingHalfDrawn) {
 // a load that the user gives up meanwhile.
 TEST_F(WindowLoad, EscapeOrClosingTheWindowGivesUpALoad) {
     QTemporaryDir dir;
-    const QByteArray pipe = QFile::encodeName(dir.filePath("held.ktz"));
-    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    const auto heldPipe = [&dir](const char* name) {
+        const QByteArray pipe = QFile::encodeName(dir.filePath(name));
+        EXPECT_EQ(mkfifo(pipe.constData(), 0600), 0);
+        return std::pair(QFile::decodeName(pipe), open(pipe.constData(), O_RDWR));
+    };
     MakeWindow();
     ShowWindow();
     OpenThroughDialog(SamplePath("demo-gsmr.ktz"));
-    int writer = open(pipe.constData(), O_RDWR);
-    ASSERT_GE(writer, 0);
+    const auto [first, firstWriter] = heldPipe("first.ktz");
     QTimer::singleShot(50, [&] { QTest::keyClick(Window.get(), Qt::Key_Escape); });
-    OpenThroughDialog(QFile::decodeName(pipe));
+    OpenThroughDialog(first);
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
     EXPECT_EQ(Control<QLabel>("lbLogfileName").toolTip(), SamplePath("demo-gsmr.ktz"));
     EXPECT_EQ(LabelText("lbCheckResult"), "...");
-    close(writer);
+    close(firstWriter);
 
-    writer = open(pipe.constData(), O_RDWR);
+    const auto [second, secondWriter] = heldPipe("second.ktz");
     QTimer::singleShot(50, [&] { Window->close(); });
-    OpenThroughDialog(QFile::decodeName(pipe));
+    OpenThroughDialog(second);
     QTRY_VERIFY(!Window->isVisible());  // once the load has unwound
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    // The load still waits in its read: the window goes all the same.
+    // The second load still waits in its read: the window goes all the same.
     Window.reset();
-    close(writer);
+    close(secondWriter);
 }
 
 TEST_F(WindowLoad, OverflowingAnglesAreReportedInTheirOwnWords) {
