@@ -593,8 +593,8 @@ void TfmNorvaViewer::LoadLogFile(const std::filesystem::path& path) {
 }
 
 // The file is read, scanned and judged on a thread of its own while this thread goes on
-// painting and running timers; the user's input waits, and Escape or closing the window gives
-// the load up. False when it was given up.
+// painting and running timers; the user's input meanwhile is dropped, and Escape or closing
+// the window gives the load up. False when it was given up.
 bool TfmNorvaViewer::PrepareAndShowLoad(const std::filesystem::path& path) {
     Loader_->ResetLogState();
     ReleaseFinishedLoads();
@@ -604,7 +604,7 @@ bool TfmNorvaViewer::PrepareAndShowLoad(const std::filesystem::path& path) {
     ShowLikelyCause({});
     if (end != TLoadWaitEnd::Ended) {
         job->Stop();
-        // Its thread ends at its next look at the stop flag; nobody waits for it here.
+        // Its thread ends at its next progress report; nobody waits for it here.
         AbandonedLoads_.push_back(std::move(job));
         if (end == TLoadWaitEnd::WindowClosing) {
             QTimer::singleShot(0, this, &QWidget::close);
@@ -621,13 +621,11 @@ void TfmNorvaViewer::ReleaseFinishedLoads() {
 }
 
 // While a large file loads, nothing of the earlier file may stand beside it as if it were
-// the new one's. The two labels are painted at once: no events run during the load.
+// the new one's.
 void TfmNorvaViewer::ShowLoadingFileName(const std::filesystem::path& path) {
     SetFileNameText(PathText(path));
     SetCheckResult("...");
     ShowLikelyCause({});
-    Ui_->lbLogfileName->repaint();
-    Ui_->lbCheckResult->repaint();
 }
 
 // Below the text box, and as the verdict's tooltip: the harmless change that explains a NOT
