@@ -20,7 +20,8 @@ TLoadJob::TLoadJob(std::filesystem::path path, QObject* parent)
             Failure_ = std::current_exception();
         }
         Finished_.store(true);
-        if (!stopped) {
+        // A stopped job's owner may be gone: it is told nothing.
+        if (!stopped && !Stop_.load(std::memory_order_relaxed)) {
             Inbox_->Post([this] { emit Ended(); });
         }
     });
