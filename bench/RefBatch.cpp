@@ -78,19 +78,7 @@ std::vector<std::optional<refsign::TVerdict>> CheckAll(const std::vector<std::st
 }
 
 int StatusOf(const std::optional<refsign::TVerdict>& verdict) {
-    if (!verdict) {
-        return 3;
-    }
-    switch (*verdict) {
-        case refsign::TVerdict::Valid:
-            return 0;
-        case refsign::TVerdict::NotValid:
-            return 1;
-        case refsign::TVerdict::NotInterpretable:
-        case refsign::TVerdict::NotChecked:
-            break;
-    }
-    return 2;
+    return verdict ? refsign::ExitStatus(*verdict) : 3;
 }
 
 int Run(int argc, char** argv) {

@@ -217,4 +217,17 @@ const char* VerdictText(TVerdict verdict) {
     return "not checked";
 }
 
+int ExitStatus(TVerdict verdict) {
+    switch (verdict) {
+        case TVerdict::Valid:
+            return 0;
+        case TVerdict::NotValid:
+            return 1;
+        case TVerdict::NotInterpretable:
+        case TVerdict::NotChecked:
+            break;
+    }
+    return 2;
+}
+
 }  // namespace refsign

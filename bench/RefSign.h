@@ -29,5 +29,7 @@ TVerdict Verify(std::string_view file, bool plainSha1 = false);
 
 // "The signature is OK" and the like; "not checked" for a log of older software.
 const char* VerdictText(TVerdict verdict);
+// The exit status norva-inspect gives the verdict: 0 OK, 1 NOT VALID, 2 otherwise.
+int ExitStatus(TVerdict verdict);
 
 }  // namespace refsign

@@ -46,16 +46,7 @@ int Run(int argc, char** argv) {
     }
     const refsign::TVerdict verdict = refsign::Verify(file, plainSha1);
     std::cout << refsign::VerdictText(verdict) << '\n';
-    switch (verdict) {
-        case refsign::TVerdict::Valid:
-            return 0;
-        case refsign::TVerdict::NotValid:
-            return 1;
-        case refsign::TVerdict::NotInterpretable:
-        case refsign::TVerdict::NotChecked:
-            break;
-    }
-    return 2;
+    return refsign::ExitStatus(verdict);
 }
 
 }  // namespace
