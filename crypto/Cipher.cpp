@@ -155,11 +155,7 @@ class TCipher::TSigning {
   public:
     TSigning(TCryptCipher& cipher, const TFormatClass& format, const THashClass& hashClass,
              bool hashThread)
-        : Cipher_(cipher),
-          Format_(format),
-          HashThread_(hashThread),
-          First_(std::make_unique_for_overwrite<std::uint8_t[]>(SignPieceSize)),
-          Hash_(hashClass.Create()) {
+        : Cipher_(cipher), Format_(format), HashThread_(hashThread), Hash_(hashClass.Create()) {
         Hash_->Init();
     }
 
@@ -182,6 +178,9 @@ class TCipher::TSigning {
         while (count > 0) {
             if (Piece_ == nullptr) {
                 Piece_ = NextPieceBuffer();
+            }
+            if (!Thread_ && Used_ + count > FirstCapacity_ && FirstCapacity_ < SignPieceSize) {
+                GrowFirst(Used_ + count);
             }
             const std::size_t taken = std::min(count, SignPieceSize - Used_);
             std::memcpy(Piece_ + Used_, data, taken);
@@ -220,6 +219,23 @@ class TCipher::TSigning {
         return Thread_ ? Thread_->NextSlot() : First_.get();
     }
 
+    // The first buffer grows with the text up to a whole piece: a small log, the usual one,
+    // then costs no more than its own size, and no block so large that releasing it makes the
+    // allocator tidy up its whole heap.
+    void GrowFirst(std::size_t needed) {
+        const std::size_t capacity =
+            std::min(SignPieceSize, std::max({needed, 2 * FirstCapacity_, MinFirstCapacity}));
+        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+        if (Used_ > 0) {
+            std::memcpy(larger.get(), First_.get(), Used_);
+        }
+        WipeBuffer(First_.get(), static_cast<std::ptrdiff_t>(FirstWritten_));
+        First_ = std::move(larger);
+        FirstCapacity_ = capacity;
+        FirstWritten_ = Used_;
+        Piece_ = First_.get();
+    }
+
     void EncryptPiece() {
         Cipher_.Encode(Piece_, Piece_, Used_);
         TextLength_ += Format_.TextSize(Used_);
@@ -251,8 +267,10 @@ class TCipher::TSigning {
     TCryptCipher& Cipher_;
     const TFormatClass& Format_;
     const bool HashThread_;
+    static constexpr std::size_t MinFirstCapacity = 4096;
     std::unique_ptr<std::uint8_t[]> First_;  // the buffer until the hash thread runs
-    std::unique_ptr<std::uint8_t[]> Ring_;   // the ring of the hash thread
+    std::size_t FirstCapacity_ = 0;
+    std::unique_ptr<std::uint8_t[]> Ring_;  // the ring of the hash thread
     std::unique_ptr<char[]> Text_;
     std::size_t TextCapacity_ = 0;
     std::unique_ptr<TCryptHash> Hash_;
