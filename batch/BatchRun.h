@@ -19,17 +19,6 @@ inline size_t ReorderWindow(unsigned jobs) {
     return std::max<size_t>(64, size_t{16} * jobs);
 }
 
-// Takes inputs from next() until it gives nothing, runs work() on each on `jobs` threads and
-// calls deliver() with every result on the calling thread in input order, once it and every
-// earlier one are done. At most `window` inputs are taken ahead of the last emitted one. The
-// calling thread is woken for a handful of results at a time (ReadyBatch), when the workers run
-// out of room or of inputs, and otherwise looks every ReadyLatency, so that short works do not
-// cost a wake-up each. Whenever it is about to wait, and now and then while it waits, it calls
-// tick(number of works done): the moment to flush what deliver() wrote. Setting *stop ends the run
-// early: no further input is taken and nothing more is delivered. `next` is called on worker
-// threads, one call at a time; `work` may touch only its own input. An exception thrown by
-// next, work, deliver or tick ends the run the same way; once every thread has been joined,
-// the first one is thrown on to the caller.
 // How many results wait before the thread that delivers them is woken: a part of the window, so
 // that the workers do not run out of room meanwhile.
 inline size_t ReadyBatch(size_t window) {
@@ -39,11 +28,53 @@ inline size_t ReadyBatch(size_t window) {
 // The longest a result that is ready waits for the thread that delivers it.
 inline constexpr std::chrono::milliseconds ReadyLatency{20};
 
+// One job runs on the calling thread alone: a thread of its own would only add the hand-over.
+// The caller never waits then, so tick() comes as often as a waiting caller would look.
+template <typename Input, typename Result>
+void RunOnCallingThread(const std::function<std::optional<Input>()>& next,
+                        const std::function<Result(Input&)>& work,
+                        const std::function<void(Result&)>& deliver,
+                        const std::function<void(size_t)>& tick, const std::atomic<bool>* stop) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
+    auto lastTick = std::chrono::steady_clock::now();
+    for (size_t done = 0; !stopped();) {
+        std::optional<Input> input = next();
+        if (!input) {
+            return;
+        }
+        Result result = work(*input);
+        if (stopped()) {
+            return;
+        }
+        deliver(result);
+        ++done;
+        if (const auto now = std::chrono::steady_clock::now(); now - lastTick >= ReadyLatency) {
+            lastTick = now;
+            tick(done);
+        }
+    }
+}
+
+// Takes inputs from next() until it gives nothing, runs work() on each on `jobs` threads and
+// calls deliver() with every result on the calling thread in input order, once it and every
+// earlier one are done. At most `window` inputs are taken ahead of the last emitted one. The
+// calling thread is woken for a handful of results at a time (ReadyBatch), when the workers run
+// out of room or of inputs, and otherwise looks every ReadyLatency, so that short works do not
+// cost a wake-up each. Whenever it is about to wait, and now and then while it waits, it calls
+// tick(number of works done): the moment to flush what deliver() wrote. Setting *stop ends the run
+// early: no further input is taken and nothing more is delivered. `next` is called on worker
+// threads (with one job, on the calling thread), one call at a time; `work` may touch only its own
+// input. An exception thrown by next, work, deliver or tick ends the run the same way; once every
+// thread has been joined, the first one is thrown on to the caller.
 template <typename Input, typename Result>
 void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<Input>()>& next,
                 const std::function<Result(Input&)>& work,
                 const std::function<void(Result&)>& deliver,
                 const std::function<void(size_t)>& tick, const std::atomic<bool>* stop = nullptr) {
+    if (jobs <= 1) {
+        RunOnCallingThread(next, work, deliver, tick, stop);
+        return;
+    }
     window = std::max<size_t>(window, 1);
     const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     std::mutex inputMutex;  // taking the next input
@@ -104,8 +135,9 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
             const std::lock_guard lock(mutex);
             ring[index % window] = std::move(result);
             ++doneCount;
+            // Once the inputs have run out, no further batch may come to fill this one.
             wake = awaited != NotWaiting && ring[awaited % window] &&
-                   doneCount - emitted >= readyBatch;
+                   (doneCount - emitted >= readyBatch || total.has_value());
         }
         if (wake) {
             finishedOne.notify_all();
