@@ -464,13 +464,16 @@ bool WantsPictures(const TOptions& options) {
 // folder (as installed). The command line goes over as it is, so that everything the user
 // sees comes out as from this program.
 [[noreturn]] void HandOverToImageProgram(char** argv) {
-    const QString here = QCoreApplication::applicationDirPath();
-    int error = 0;
-    for (const QString& folder : {here, here + QStringLiteral("/" NORVA_IMAGES_FROM_BIN)}) {
-        const QByteArray program =
-            QFile::encodeName(folder + QStringLiteral("/norva-inspect-images"));
-        ::execv(program.constData(), argv);
-        error = errno;
+    std::error_code unknown;
+    const std::filesystem::path here =
+        std::filesystem::read_symlink("/proc/self/exe", unknown).parent_path();
+    int error = unknown.value();
+    for (const std::filesystem::path& folder : {here, here / NORVA_IMAGES_FROM_BIN}) {
+        const std::filesystem::path program = folder / "norva-inspect-images";
+        if (!unknown) {
+            ::execv(program.c_str(), argv);
+            error = errno;
+        }
     }
     throw std::runtime_error(
         std::string("pictures need norva-inspect-images, which cannot be started: ") +
@@ -484,8 +487,10 @@ TExitStatus Run(const TOptions& options, const TInspectImages& images) {
     if ((options.PolarPng || options.BarsPng) && batch) {
         throw EUsage("--polar and --bars take exactly one log file");
     }
-    const unsigned jobs =
-        options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
+    // One log is checked where it is asked for: threads would only cost their start.
+    const unsigned jobs = !batch              ? 1u
+                          : options.Jobs != 0 ? options.Jobs
+                                              : std::max(1u, std::thread::hardware_concurrency());
     TPathSource paths(options);
     TBatchInputSource source([&paths] { return paths.Next(); }, options.Recursive);
     if (options.ReportPdf) {
@@ -524,9 +529,16 @@ int RunInspect(int argc, char** argv, const TInspectImages* images) {
     try {
         TOptions options;
         switch (ParseArguments(parser, argc, argv, options)) {
-            case TParseResult::Help:
+            case TParseResult::Help: {
+                // The usage line names the program as it was called, which only an
+                // application object knows.
+                std::optional<QCoreApplication> application;
+                if (QCoreApplication::instance() == nullptr) {
+                    application.emplace(argc, argv);
+                }
                 std::cout << parser.helpText().toStdString() << HelpEpilog;
                 return static_cast<int>(TExitStatus::Ok);
+            }
             case TParseResult::Version:
                 std::cout << "norva-inspect " << NORVA_VERSION << '\n';
                 return static_cast<int>(TExitStatus::Ok);
