@@ -156,10 +156,11 @@ bool IsReadableKind(mode_t mode) {
 
 // Opens a log file for reading only; the descriptor is closed again on every way out. `size` is
 // the size of a regular file when it was opened.
-TFileDescriptor OpenLogFile(const std::filesystem::path& path, bool& pipe, size_t& size) {
-    // Looked at before opening: opening a device can have effects of its own.
+TFileDescriptor OpenLogFile(const std::filesystem::path& path, TPathKind kind, bool& pipe,
+                            size_t& size) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !IsReadableKind(info.st_mode)) {
+    if (kind == TPathKind::Unknown && ::stat(path.c_str(), &info) == 0 &&
+        !IsReadableKind(info.st_mode)) {
         throw EFOpenError(path.string());
     }
     // Without O_NONBLOCK, opening a FIFO nobody writes to would wait for ever; with it, such a
@@ -247,7 +248,7 @@ TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fi
                      const TReadProgress& progress) {
     bool pipe = false;
     size_t size = 0;
-    const TFileDescriptor fd = OpenLogFile(path, pipe, size);
+    const TFileDescriptor fd = OpenLogFile(path, TPathKind::Unknown, pipe, size);
     TFileBytes file = ReadWholeFile(fd, pipe, size, path, progress);
     if (fileBytes) {
         fileBytes(std::string_view(file.Bytes.get(), file.Size));
@@ -255,11 +256,12 @@ TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fi
     return TLogText(std::move(file.Bytes), file.Size);
 }
 
-TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t bufferSize)
+TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t bufferSize,
+                           TPathKind kind)
     : Path_(path), Capacity_(std::max<std::size_t>(bufferSize, 1)) {
     bool pipe = false;
     size_t size = 0;
-    TFileDescriptor fd = OpenLogFile(path, pipe, size);
+    TFileDescriptor fd = OpenLogFile(path, kind, pipe, size);
     if (pipe) {
         TFileBytes file = ReadWholeFile(fd, pipe, size, path);
         WholeSize_ = file.Size;

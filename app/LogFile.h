@@ -59,6 +59,12 @@ using TFileBytesSink = std::function<void(std::string_view bytes)>;
 // opened, or more if it grew); for a pipe, the bytes so far twice.
 using TReadProgress = std::function<void(std::size_t read, std::size_t size)>;
 
+// What the caller already knows of a path before it is opened.
+enum class TPathKind {
+    Unknown,      // looked at first: opening a device can have effects of its own
+    RegularFile,  // a folder listing said so, which is as good as looking again
+};
+
 // Reads a whole file, opened for reading only. Raises EFOpenError when the file cannot be
 // opened or read (missing, a directory, no permission).
 TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {},
@@ -73,7 +79,8 @@ class TLogTextRuns {
 
     // Opens the file; raises EFOpenError as ReadLogText does.
     explicit TLogTextRuns(const std::filesystem::path& path,
-                          std::size_t bufferSize = DefaultBufferSize);
+                          std::size_t bufferSize = DefaultBufferSize,
+                          TPathKind kind = TPathKind::Unknown);
     ~TLogTextRuns();
     TLogTextRuns(const TLogTextRuns&) = delete;
     TLogTextRuns& operator=(const TLogTextRuns&) = delete;

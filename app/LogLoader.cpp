@@ -107,7 +107,8 @@ TPreparedLoad PrepareLoad(const std::filesystem::path& path, const TFileBytesSin
     return prepared;
 }
 
-void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
+void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes,
+                             TPathKind kind) {
     ResetLogState();
     // A view that keeps the text gets the file's one buffer. For any other the file is read
     // in pieces, and signed while its header is scanned: no buffer of the file's size is
@@ -115,7 +116,7 @@ void TLogLoader::LoadLogFile(const std::filesystem::path& path, const TFileBytes
     if (View_.KeepsFileContent()) {
         ShowPreparedLoad(PrepareLoad(path, fileBytes));
     } else {
-        LoadStreamed(path, fileBytes);
+        LoadStreamed(path, fileBytes, kind);
     }
 }
 
@@ -145,8 +146,9 @@ void TLogLoader::ShowPreparedLoad(TPreparedLoad prepared) {
     ShowRecords(prepared.Records);
 }
 
-void TLogLoader::LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes) {
-    TLogTextRuns runs(path);
+void TLogLoader::LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes,
+                              TPathKind kind) {
+    TLogTextRuns runs(path, TLogTextRuns::DefaultBufferSize, kind);
     View_.SetFileName(path);
     State_.FirstRecordLine = -1;
     TLogHeaderScan scan(State_);

@@ -55,7 +55,8 @@ class TLogLoader {
     TLogLoader& operator=(const TLogLoader&) = delete;
 
     // `fileBytes`, when given, gets every byte of the file as the load reads it (TFileBytesSink).
-    void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {});
+    void LoadLogFile(const std::filesystem::path& path, const TFileBytesSink& fileBytes = {},
+                     TPathKind kind = TPathKind::Unknown);
     // The second half of a load for a view that keeps the text, after ResetLogState: shows
     // what PrepareLoad worked out, as LoadLogFile would have shown it.
     void ShowPreparedLoad(TPreparedLoad prepared);
@@ -92,7 +93,8 @@ class TLogLoader {
                                         const std::filesystem::path& path) const;
     TLikelyCause FindLikelyCauseReadingAgain(TLogTextRuns& runs,
                                              const std::filesystem::path& path) const;
-    void LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes);
+    void LoadStreamed(const std::filesystem::path& path, const TFileBytesSink& fileBytes,
+                      TPathKind kind);
     void ShowRecords(const TRecordLines& records);
     void FillDirectionSlots(const TRecordLines& records);
     void SelectFirstDirectionWithData();

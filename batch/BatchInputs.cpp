@@ -84,8 +84,11 @@ std::optional<TBatchInput> TBatchInputSource::NextFromFolders() {
                 EnterFolder(entry.path());
             }
         } else if (HasLogExtension(entry.path())) {
-            // A file that vanished after the listing still gets its row: its load fails.
-            return TBatchInput{entry.path(), std::nullopt};
+            // A file that vanished after the listing still gets its row: its load fails. The
+            // listing tells a regular file without a further look.
+            const bool regular = entry.is_regular_file(error);
+            return TBatchInput{entry.path(), std::nullopt,
+                               regular ? TPathKind::RegularFile : TPathKind::Unknown};
         }
     }
 }

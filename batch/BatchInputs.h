@@ -10,11 +10,14 @@
 
 #include <sys/types.h>
 
+#include "app/LogFile.h"
+
 // One log the batch checks, in the order of the command line.
 struct TBatchInput {
     std::filesystem::path Path;
     // Set when there is nothing to load (a folder without logs): reported as this file's error.
     std::optional<std::string> Problem;
+    TPathKind Kind = TPathKind::Unknown;
 };
 
 // True for a name ending ".ktz" in any letter case.

@@ -253,7 +253,7 @@ TFileReport CheckLogFile(const TBatchInput& input, const TCheckOptions& options,
         }
         if (!error) {
             try {
-                loader.LoadLogFile(path, digest ? digest->Sink() : TFileBytesSink());
+                loader.LoadLogFile(path, digest ? digest->Sink() : TFileBytesSink(), input.Kind);
             } catch (const EFOpenError& e) {
                 error = ErrorText(e);
                 reason = OpenFailureReason(path);
