@@ -94,14 +94,8 @@ void TRunningSignature::Add(std::string_view piece, const std::string& licenseTe
     }
     // An error is raised only when the verdict is asked for, as signing after the read would.
     try {
-        if (!Cipher_ && !licenseText.empty()) {
-            Cipher_ = std::make_unique<TCipher>();
-            License_ = licenseText;
-            Cipher_->Setup("", License_);
-            Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
-            Cipher_->SignPiece(Waiting_);
-            WipeText(Waiting_);
-            Waiting_ = std::string();
+        if (!Cipher_ && !licenseText.empty() && Waiting_.size() + piece.size() > HeldBackBytes) {
+            StartSigning(licenseText);
         }
         if (Cipher_) {
             Cipher_->SignPiece(piece);
@@ -117,16 +111,29 @@ void TRunningSignature::Add(std::string_view piece, const std::string& licenseTe
     }
 }
 
+void TRunningSignature::StartSigning(const std::string& licenseText) {
+    Cipher_ = std::make_unique<TCipher>();
+    License_ = licenseText;
+    Cipher_->Setup("", License_);
+    Cipher_->BeginSignText(HashThreadAllowed.load(std::memory_order_relaxed));
+    Cipher_->SignPiece(Waiting_);
+    WipeText(Waiting_);
+    Waiting_ = std::string();
+}
+
 std::optional<TSignatureVerdict> TRunningSignature::Judge(const std::string& licenseText,
                                                           const std::string& signatureText) {
     if (licenseText.empty() || signatureText.empty()) {
         return TSignatureVerdict::NotInterpretable;
     }
-    if (GivenUp_ || !Cipher_ || License_ != licenseText) {
+    if (GivenUp_ || (Cipher_ && License_ != licenseText)) {
         return std::nullopt;
     }
     if (Error_) {
         std::rethrow_exception(Error_);
+    }
+    if (!Cipher_) {
+        StartSigning(licenseText);
     }
     const std::unique_ptr<TCipher> cipher = std::move(Cipher_);
     const std::string computed = cipher->EndSignText();

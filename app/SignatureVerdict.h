@@ -46,13 +46,18 @@ TSignatureVerdict ShowSignatureVerdict(ILogView& view, const TSignedTextSource& 
 TSignatureVerdict ShowVerdict(ILogView& view, TSignatureVerdict verdict);
 
 // The signature of a log signed while its text is read and its header scanned, piece by piece:
-// signing starts with the first licence value the scan found, and the signed text before it
-// waits in memory. When the final licence value is another one, or too much text came before
+// signing starts with the first licence value the scan found once more than HeldBackBytes of
+// signed text came, and the signed text before it waits in memory. A small log is thus signed
+// only when its verdict is asked for, and then with the final licence value: most logs of a
+// delivery that get no verdict (software too old, no signature) cost no signing. When the
+// final licence value is another one than signing started with, or too much text came before
 // the first, the signed text has to be signed again (JudgeSignature).
 class TRunningSignature {
   public:
     // Signed text waiting for a licence value beyond this is given up.
     static constexpr std::size_t MaxWaitingBytes = std::size_t{4} << 20;
+    // Signed text up to this waits even when a licence value is known.
+    static constexpr std::size_t HeldBackBytes = std::size_t{64} << 10;
 
     TRunningSignature();
     ~TRunningSignature();
@@ -68,6 +73,8 @@ class TRunningSignature {
                                            const std::string& signatureText);
 
   private:
+    void StartSigning(const std::string& licenseText);
+
     std::unique_ptr<TCipher> Cipher_;
     std::string License_;  // the value the cipher was set up with
     std::string Waiting_;  // signed text before any licence value
