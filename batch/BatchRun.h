@@ -55,6 +55,16 @@ void RunOnCallingThread(const std::function<std::optional<Input>()>& next,
     }
 }
 
+// A place in the in-order runner's window. A delivered result stays in it until the worker that
+// fills it again frees it: memory goes back to the heap of a thread that works, not through the
+// lock of another thread's heap while that thread allocates.
+template <typename Result>
+struct TOrderSlot {
+    static constexpr size_t None = static_cast<size_t>(-1);
+    std::optional<Result> Value;
+    size_t Index = None;  // whose result Value is
+};
+
 // Takes inputs from next() until it gives nothing, runs work() on each on `jobs` threads and
 // calls deliver() with every result on the calling thread in input order, once it and every
 // earlier one are done. At most `window` inputs are taken ahead of the last emitted one. The
@@ -81,11 +91,12 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
     std::mutex mutex;       // everything below
     std::condition_variable finishedOne;
     std::condition_variable roomFreed;
-    std::vector<std::optional<Result>> ring(window);
+    constexpr size_t NotWaiting = TOrderSlot<Result>::None;
+    std::vector<TOrderSlot<Result>> ring(window);
+    const auto ready = [&ring, window](size_t i) { return ring[i % window].Index == i; };
     size_t taken = 0;  // guarded by both: written under both locks
     size_t emitted = 0;
     size_t doneCount = 0;
-    constexpr size_t NotWaiting = static_cast<size_t>(-1);
     size_t awaited = NotWaiting;  // the result the delivering thread sleeps for
     const size_t readyBatch = ReadyBatch(window);
     std::optional<size_t> total;
@@ -131,12 +142,16 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
         }
         Result result = work(*input);
         bool wake = false;
+        std::optional<Result> spent;  // freed once the lock is let go
         {
             const std::lock_guard lock(mutex);
-            ring[index % window] = std::move(result);
+            TOrderSlot<Result>& slot = ring[index % window];
+            spent = std::move(slot.Value);
+            slot.Value = std::move(result);
+            slot.Index = index;
             ++doneCount;
             // Once the inputs have run out, no further batch may come to fill this one.
-            wake = awaited != NotWaiting && ring[awaited % window] &&
+            wake = awaited != NotWaiting && ready(awaited) &&
                    (doneCount - emitted >= readyBatch || total.has_value());
         }
         if (wake) {
@@ -160,7 +175,7 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
         for (size_t i = 0;; ++i) {
             std::unique_lock lock(mutex);
             const auto mayGoOn = [&] {
-                return ring[i % window] || (total && i >= *total) || stopped() || failure;
+                return ready(i) || (total && i >= *total) || stopped() || failure;
             };
             while (!mayGoOn()) {
                 const size_t soFar = doneCount;
@@ -177,12 +192,14 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
             if ((total && i >= *total) || stopped() || failure) {
                 break;
             }
-            Result result = std::move(*ring[i % window]);
-            ring[i % window].reset();
+            // No worker writes this slot again before `emitted` has passed it.
+            Result& result = *ring[i % window].Value;
+            lock.unlock();
+            deliver(result);
+            lock.lock();
             emitted = i + 1;
             lock.unlock();
             roomFreed.notify_all();
-            deliver(result);
         }
     } catch (...) {
         fail(std::current_exception());
