@@ -67,15 +67,21 @@ std::optional<std::string> InSingleBytes(std::string_view text) {
     return beyondAscii ? Utf8ToCp1252(text) : std::nullopt;
 }
 
-std::optional<std::string> WithoutTrailingBlanks(std::string_view text) {
-    std::vector<std::string> lines;
-    bool changed = false;
-    for (const std::string_view line : Lines(text)) {
-        const size_t kept = line.find_last_not_of(" \t") + 1;  // npos + 1 == 0
-        changed = changed || kept != line.size();
-        lines.emplace_back(line.substr(0, kept));
+bool EndsInBlank(std::string_view line) {
+    return line.ends_with(' ') || line.ends_with('\t');
+}
+
+std::optional<std::string> WithoutTrailingBlanks(const std::vector<std::string_view>& lines) {
+    if (std::none_of(lines.begin(), lines.end(), EndsInBlank)) {
+        return std::nullopt;
     }
-    return changed ? std::optional(JoinLines(lines)) : std::nullopt;
+    std::vector<std::string> trimmed;
+    trimmed.reserve(lines.size());
+    for (const std::string_view line : lines) {
+        const size_t kept = line.find_last_not_of(" \t") + 1;  // npos + 1 == 0
+        trimmed.emplace_back(line.substr(0, kept));
+    }
+    return JoinLines(trimmed);
 }
 
 // Every line of exactly `width` characters joined with the line after it, and that one with its
@@ -92,8 +98,7 @@ std::string JoinWrappedLines(const std::vector<std::string_view>& lines, std::si
     return JoinLines(joined);
 }
 
-bool WrappingExplains(std::string_view text) {
-    const std::vector<std::string_view> lines = Lines(text);
+bool WrappingExplains(const std::vector<std::string_view>& lines) {
     std::array<int, MaxWrapWidth + 1> count{};
     for (const std::string_view line : lines) {
         if (line.size() >= MinWrapWidth && line.size() <= MaxWrapWidth) {
@@ -108,20 +113,15 @@ bool WrappingExplains(std::string_view text) {
     return false;
 }
 
-// A log without its last k lines (k = 1 .. MaxAppendedLines; its signature lines stay where
-// they are): the length of its signed text, a beginning of the whole log's, and its scan.
-struct TShortenedLog {
-    std::size_t SignedLength;
-    TLogState State;
-};
-
-// The shortened logs, shortest first; `whole` gets the scan of the whole log.
-std::vector<TShortenedLog> ShortenedLogs(std::string_view text, TLogState& whole) {
-    const std::vector<std::string_view> lines = Lines(text);
+// The logs without their last k lines (k = 1 .. MaxAppendedLines; signature lines stay where
+// they are) that could be signed: the lengths of their signed texts, beginnings of the whole
+// log's, shortest first, by the licence value each has. `whole` gets the scan of the whole log.
+std::map<std::string, std::vector<std::size_t>> ShortenedLogLengths(
+    const std::vector<std::string_view>& lines, TLogState& whole) {
     const auto kept = static_cast<std::size_t>(
         std::count_if(lines.begin(), lines.end(), [](auto l) { return !IsSignatureLine(l); }));
     TLogHeaderScan scan(whole);
-    std::vector<TShortenedLog> shortened;
+    std::map<std::string, std::vector<std::size_t>> lengthsByLicence;
     std::size_t signedLength = 0;
     std::size_t index = 0;
     for (const std::string_view line : lines) {
@@ -130,27 +130,24 @@ std::vector<TShortenedLog> ShortenedLogs(std::string_view text, TLogState& whole
             continue;
         }
         signedLength += line.size() + 2;
-        if (++index + MaxAppendedLines >= kept && index < kept) {
-            shortened.push_back({signedLength, whole});
+        if (++index + MaxAppendedLines >= kept && index < kept &&
+            whole.SoftwareVersion >= MinimumSoftwareVersion && !whole.LicenseText.empty()) {
+            lengthsByLicence[whole.LicenseText].push_back(signedLength);
         }
     }
-    return shortened;
+    return lengthsByLicence;
 }
 
 // All shortened logs with one licence value are signed in one pass over the signed text.
-bool AppendedLinesExplain(std::string_view text) {
+bool AppendedLinesExplain(std::string_view text, const std::vector<std::string_view>& lines) {
     TLogState whole;
-    std::map<std::string, std::vector<std::size_t>> lengthsByLicence;  // ascending lengths
-    for (const TShortenedLog& log : ShortenedLogs(text, whole)) {
-        if (log.State.SoftwareVersion >= MinimumSoftwareVersion && !log.State.LicenseText.empty()) {
-            lengthsByLicence[log.State.LicenseText].push_back(log.SignedLength);
-        }
-    }
+    const auto lengthsByLicence = ShortenedLogLengths(lines, whole);
     // Signature lines are never taken away: the last one's value is every shortened log's.
     if (lengthsByLicence.empty() || whole.SignatureText.empty()) {
         return false;
     }
     std::string signedText;
+    signedText.reserve(text.size());
     ForEachSignedPiece(text, [&signedText](std::string_view piece) { signedText += piece; });
     for (const auto& [licence, lengths] : lengthsByLicence) {
         TCipher cipher;
@@ -177,13 +174,14 @@ std::optional<TChanges> FindChanges(std::string_view text) {
     if (const auto bytes = InSingleBytes(text); bytes && SignsOk(*bytes)) {
         return TChanges{Utf8Reencoded};
     }
-    if (WrappingExplains(text)) {
+    const std::vector<std::string_view> lines = Lines(text);
+    if (WrappingExplains(lines)) {
         return TChanges{LinesWrapped};
     }
-    if (const auto trimmed = WithoutTrailingBlanks(text); trimmed && SignsOk(*trimmed)) {
+    if (const auto trimmed = WithoutTrailingBlanks(lines); trimmed && SignsOk(*trimmed)) {
         return TChanges{TrailingBlanksAdded};
     }
-    if (AppendedLinesExplain(text)) {
+    if (AppendedLinesExplain(text, lines)) {
         return TChanges{LinesAppended};
     }
     if (!withoutMark) {
@@ -192,7 +190,8 @@ std::optional<TChanges> FindChanges(std::string_view text) {
     if (const auto bytes = InSingleBytes(*withoutMark); bytes && SignsOk(*bytes)) {
         return TChanges{BomAdded, Utf8Reencoded};
     }
-    if (const auto trimmed = WithoutTrailingBlanks(*withoutMark); trimmed && SignsOk(*trimmed)) {
+    if (const auto trimmed = WithoutTrailingBlanks(Lines(*withoutMark));
+        trimmed && SignsOk(*trimmed)) {
         return TChanges{BomAdded, TrailingBlanksAdded};
     }
     return std::nullopt;
