@@ -420,7 +420,7 @@ namespace {
 class TPrefixHash {
   public:
     TPrefixHash(const TFormatClass& format, const THashClass& hashClass)
-        : Format_(format), HashClass_(hashClass), Hash_(hashClass.Create()) {
+        : Format_(format), Hash_(hashClass.Create()), Prefix_(hashClass.Create()) {
         Hash_->Init();
     }
 
@@ -438,23 +438,22 @@ class TPrefixHash {
 
     // The signature of a ciphertext that begins with the bytes hashed so far and goes on with
     // `rest`, `textLength` bytes of ciphertext in all.
-    std::string Signature(const std::string& rest, std::size_t textLength) const {
-        const std::unique_ptr<TCryptHash> hash = HashClass_.Create();
-        hash->CopyStateFrom(*Hash_);
+    std::string Signature(const std::string& rest, std::size_t textLength) {
+        Prefix_->CopyStateFrom(*Hash_);
         std::string text = Format_.Encode(rest);
-        hash->UpdateUncounted(text.data(), text.size());
+        Prefix_->UpdateUncounted(text.data(), text.size());
         WipeText(text);
-        hash->CountPiece(Format_.TextSize(textLength));
-        hash->Finish();
-        return hash->DigestText(TFormat_MIME64::ClassRef());
+        Prefix_->CountPiece(Format_.TextSize(textLength));
+        Prefix_->Finish();
+        return Prefix_->DigestText(TFormat_MIME64::ClassRef());
     }
 
     std::size_t Hashed() const { return Hashed_; }
 
   private:
     const TFormatClass& Format_;
-    const THashClass& HashClass_;
     std::unique_ptr<TCryptHash> Hash_;
+    std::unique_ptr<TCryptHash> Prefix_;  // each prefix goes on from a copy of Hash_ in it
     std::size_t Hashed_ = 0;
 };
 
@@ -482,9 +481,13 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
     std::string cipherText(whole, '\0');
     TTextWiper cipherTextWiper(cipherText);
     Cipher->Encode(text.data(), cipherText.data(), whole);
-    // A final partial block continues in 8-bit feedback from the block before it.
-    const std::unique_ptr<TCryptCipher> tail = CipherClassOrDefault(SignCipherClass())->Create();
-    tail->SetMode(SignCipherMode);
+    // A final partial block continues in 8-bit feedback from the block before it, under the same
+    // key: the register is encrypted a byte at a time here rather than by a cipher set up anew
+    // for every prefix.
+    std::string feedback(block, '\0');
+    std::string keyStream(block, '\0');
+    TTextWiper feedbackWiper(feedback);
+    TTextWiper keyStreamWiper(keyStream);
     TPrefixHash hash(*TextFormat, *SignHashClass());
     std::vector<std::string> signatures;
     signatures.reserve(lengths.size());
@@ -499,9 +502,15 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
             const std::string_view chain =
                 blocks == 0 ? std::string_view(start)
                             : std::string_view(cipherText).substr(blocks - block, block);
-            tail->Init(key, chain, VectorFiller);
-            tail->Encode(text.data() + blocks, rest.data() + (blocks - hash.Hashed()),
-                         length - blocks);
+            feedback.assign(chain);
+            char* out = rest.data() + (blocks - hash.Hashed());
+            for (std::size_t i = blocks; i < length; ++i) {
+                Cipher->EncodeBlock(feedback.data(), keyStream.data(), block);
+                const auto output = static_cast<char>(text[i] ^ keyStream[0]);
+                feedback.erase(0, 1);
+                feedback.push_back(output);
+                *out++ = output;
+            }
         }
         signatures.push_back(hash.Signature(rest, length));
     }
