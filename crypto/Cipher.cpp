@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -146,6 +148,97 @@ class THashThread {
 
 }  // namespace
 
+namespace {
+
+// Deriving a key takes 32 digests, more work than signing a small log; the logs of a delivery
+// share their licence, so each thread keeps the last key it derived. Everything it holds is
+// wiped when it is replaced and when the thread ends.
+class TDerivedKeyMemo {
+  public:
+    TDerivedKeyMemo() = default;
+    ~TDerivedKeyMemo() { Forget(); }
+    TDerivedKeyMemo(const TDerivedKeyMemo&) = delete;
+    TDerivedKeyMemo& operator=(const TDerivedKeyMemo&) = delete;
+
+    const std::string& Key(const std::string& password, const std::string& seed,
+                           std::int32_t keySize) {
+        if (Key_.empty() || keySize != KeySize_ || password != Password_ || seed != Seed_) {
+            Forget();
+            std::string key = TCipher::SignHashClass()->DeriveKey(
+                password, seed, keySize, TFormat_Copy::ClassRef(), KeyDerivationIndex);
+            TTextWiper keyWiper(key);
+            Key_.assign(key);
+            Password_.assign(password);
+            Seed_.assign(seed);
+            KeySize_ = keySize;
+            ++Generation_;
+        }
+        return Key_;
+    }
+
+    // Each key derived anew gets the next generation: what was kept under an earlier key is
+    // never taken for this one's.
+    std::uint64_t Generation() const { return Generation_; }
+
+    // The last text this thread signed in one piece, under the key of `generation`: searching
+    // a NOT VALID log for a harmless change signs beginnings of that same text, and their
+    // whole blocks need not be encrypted again. The plaintext comes before the encryption
+    // overwrites it, the ciphertext after.
+    void KeepPlainText(std::uint64_t generation, const std::uint8_t* text, std::size_t length) {
+        SignedGeneration_ = 0;
+        KeepBytes(Plain_, text, length);
+        PlainGeneration_ = generation;
+    }
+    void KeepCipherText(std::uint64_t generation, const std::uint8_t* text, std::size_t length) {
+        KeepBytes(Cipher_, text, length);
+        SignedGeneration_ = PlainGeneration_ == generation ? generation : 0;
+    }
+    // The ciphertext of `beginning` under the current key, when the last text signed began so.
+    std::optional<std::string_view> CipherTextOf(std::string_view beginning) const {
+        if (SignedGeneration_ != Generation_ || Generation_ == 0 ||
+            beginning.size() > Plain_.size() ||
+            std::string_view(Plain_).substr(0, beginning.size()) != beginning) {
+            return std::nullopt;
+        }
+        return std::string_view(Cipher_).substr(0, beginning.size());
+    }
+
+  private:
+    // Overwritten in place; what the new text does not cover is wiped.
+    static void KeepBytes(std::string& kept, const std::uint8_t* text, std::size_t length) {
+        if (kept.size() > length) {
+            WipeBuffer(kept.data() + length, static_cast<std::ptrdiff_t>(kept.size() - length));
+        }
+        kept.assign(reinterpret_cast<const char*>(text), length);
+    }
+
+    void Forget() {
+        WipeText(Key_);
+        WipeText(Password_);
+        WipeText(Seed_);
+        WipeText(Plain_);
+        WipeText(Cipher_);
+        SignedGeneration_ = 0;
+    }
+
+    std::string Key_;
+    std::string Password_;
+    std::string Seed_;
+    std::int32_t KeySize_ = 0;
+    std::uint64_t Generation_ = 0;
+    std::string Plain_;
+    std::string Cipher_;
+    std::uint64_t PlainGeneration_ = 0;
+    std::uint64_t SignedGeneration_ = 0;  // of both texts, 0 while they do not belong together
+};
+
+TDerivedKeyMemo& DerivedKeys() {
+    thread_local TDerivedKeyMemo memo;
+    return memo;
+}
+
+}  // namespace
+
 // The pieces are gathered into a buffer of SignPieceSize bytes, encrypted where they stand
 // once it is full, and turned into MIME64 text in a second buffer that is hashed. Once the hash
 // thread runs the gathering buffers are the thread's ring, and the thread writes the text; the
@@ -154,8 +247,12 @@ class THashThread {
 class TCipher::TSigning {
   public:
     TSigning(TCryptCipher& cipher, const TFormatClass& format, const THashClass& hashClass,
-             bool hashThread)
-        : Cipher_(cipher), Format_(format), HashThread_(hashThread), Hash_(hashClass.Create()) {
+             bool hashThread, std::uint64_t keyGeneration)
+        : KeyGeneration_(keyGeneration),
+          Cipher_(cipher),
+          Format_(format),
+          HashThread_(hashThread),
+          Hash_(hashClass.Create()) {
         Hash_->Init();
     }
 
@@ -197,7 +294,7 @@ class TCipher::TSigning {
 
     std::string Finish() {
         if (Used_ > 0) {
-            EncryptPiece();
+            EncryptPiece(PiecesDone_ == 0 && !Thread_);
         }
         if (Thread_) {
             Thread_->Finish();
@@ -236,8 +333,15 @@ class TCipher::TSigning {
         Piece_ = First_.get();
     }
 
-    void EncryptPiece() {
+    // `onlyPiece`: the whole text, kept for signing its beginnings later.
+    void EncryptPiece(bool onlyPiece = false) {
+        if (onlyPiece) {
+            DerivedKeys().KeepPlainText(KeyGeneration_, Piece_, Used_);
+        }
         Cipher_.Encode(Piece_, Piece_, Used_);
+        if (onlyPiece) {
+            DerivedKeys().KeepCipherText(KeyGeneration_, Piece_, Used_);
+        }
         TextLength_ += Format_.TextSize(Used_);
         ++PiecesDone_;
         if (Thread_) {
@@ -264,6 +368,7 @@ class TCipher::TSigning {
         Hash_->UpdateUncounted(Text_.get(), textSize);
     }
 
+    const std::uint64_t KeyGeneration_;  // of the key the cipher was set up with
     TCryptCipher& Cipher_;
     const TFormatClass& Format_;
     const bool HashThread_;
@@ -313,53 +418,6 @@ void TCipher::Setup(const std::string& password, const std::string& seedText) {
     Cipher = CipherClassOrDefault(SignCipherClass())->Create();
 }
 
-namespace {
-
-// Deriving a key takes 32 digests, more work than signing a small log; the logs of a delivery
-// share their licence, so each thread keeps the last key it derived. Everything it holds is
-// wiped when it is replaced and when the thread ends.
-class TDerivedKeyMemo {
-  public:
-    TDerivedKeyMemo() = default;
-    ~TDerivedKeyMemo() { Forget(); }
-    TDerivedKeyMemo(const TDerivedKeyMemo&) = delete;
-    TDerivedKeyMemo& operator=(const TDerivedKeyMemo&) = delete;
-
-    const std::string& Key(const std::string& password, const std::string& seed,
-                           std::int32_t keySize) {
-        if (Key_.empty() || keySize != KeySize_ || password != Password_ || seed != Seed_) {
-            Forget();
-            std::string key = TCipher::SignHashClass()->DeriveKey(
-                password, seed, keySize, TFormat_Copy::ClassRef(), KeyDerivationIndex);
-            TTextWiper keyWiper(key);
-            Key_.assign(key);
-            Password_.assign(password);
-            Seed_.assign(seed);
-            KeySize_ = keySize;
-        }
-        return Key_;
-    }
-
-  private:
-    void Forget() {
-        WipeText(Key_);
-        WipeText(Password_);
-        WipeText(Seed_);
-    }
-
-    std::string Key_;
-    std::string Password_;
-    std::string Seed_;
-    std::int32_t KeySize_ = 0;
-};
-
-TDerivedKeyMemo& DerivedKeys() {
-    thread_local TDerivedKeyMemo memo;
-    return memo;
-}
-
-}  // namespace
-
 void TCipher::PrepareCipher() {
     if (!Cipher) {
         throw ECryptException(CryptMessages::InvalidState);
@@ -394,7 +452,8 @@ std::string TCipher::SignText(const std::string& text) {
 void TCipher::BeginSignText(bool hashThread) {
     Signing.reset();
     PrepareCipher();
-    Signing = std::make_unique<TSigning>(*Cipher, *TextFormat, *SignHashClass(), hashThread);
+    Signing = std::make_unique<TSigning>(*Cipher, *TextFormat, *SignHashClass(), hashThread,
+                                         DerivedKeys().Generation());
 }
 
 void TCipher::SignPiece(const void* data, std::size_t count) {
@@ -480,7 +539,11 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
     const std::size_t whole = lengths.empty() ? 0 : lengths.back() / block * block;
     std::string cipherText(whole, '\0');
     TTextWiper cipherTextWiper(cipherText);
-    Cipher->Encode(text.data(), cipherText.data(), whole);
+    if (const auto signedBefore = DerivedKeys().CipherTextOf(text.substr(0, whole))) {
+        std::memcpy(cipherText.data(), signedBefore->data(), whole);
+    } else {
+        Cipher->Encode(text.data(), cipherText.data(), whole);
+    }
     // A final partial block continues in 8-bit feedback from the block before it, under the same
     // key: the register is encrypted a byte at a time here rather than by a cipher set up anew
     // for every prefix.

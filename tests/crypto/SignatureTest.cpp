@@ -119,8 +119,16 @@ TEST(TCipher, SignPrefixesGivesTheSignatureOfEachPrefix) {
                 << "prefix of " << c.Lengths[i] << " bytes";
         }
     }
+    // A text another cipher finished signing meanwhile, under another key, is no shortcut.
+    TCipher other;
+    other.Setup("", "another licence");
+    other.BeginSignText();
+    other.SignPiece(shortText);
     TCipher signer;
     signer.Setup("", "x");
+    const std::string beginning = signer.SignText(shortText.substr(0, 48));
+    other.EndSignText();
+    EXPECT_EQ(signer.SignPrefixes(shortText, {48}), std::vector<std::string>{beginning});
     EXPECT_THROW(signer.SignPrefixes(shortText, {5, 4}), std::invalid_argument);
     EXPECT_THROW(signer.SignPrefixes(shortText, {71}), std::invalid_argument);
 }
