@@ -295,6 +295,8 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
     off_t offset = 0;
     size_t held = 0;  // bytes at the start of the buffer that wait for the rest of their line
     bool ended = false;
+    size_t runs = 0;
+    OneRun_.reset();
     while (!ended) {
         if (held == Capacity_) {
             auto larger = std::make_unique_for_overwrite<char[]>(2 * Capacity_);
@@ -331,10 +333,24 @@ void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& r
         const size_t whole = ended ? held : WholeLinesEnd(Buffer_.get(), held, searchedFrom);
         if (whole > 0) {
             run(std::string_view(Buffer_.get(), whole));
+            ++runs;
+            if (ended && runs == 1) {
+                OneRun_ = whole;  // still at the buffer's start: nothing is left to move
+            }
             std::memmove(Buffer_.get(), Buffer_.get() + whole, held - whole);
             held -= whole;
         }
     }
+}
+
+std::optional<std::string_view> TLogTextRuns::LastPassText() const {
+    if (Fd_ < 0) {
+        return Whole_.Bytes();
+    }
+    if (OneRun_) {
+        return std::string_view(Buffer_.get(), *OneRun_);
+    }
+    return std::nullopt;
 }
 
 // The text ended at a NUL byte at or before `offset`; the bytes from there on are read for

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,9 @@ class TLogTextRuns {
                     const TFileBytesSink& fileBytes = {});
     // A file's size when it was opened (it may have grown since); a pipe's whole size.
     std::size_t SizeWhenOpened() const { return Fd_ >= 0 ? OpenedSize_ : WholeSize_; }
+    // The whole text, when the last pass handed it over in one run (a small file, a pipe): what
+    // was read then, to be looked at again without reading again.
+    std::optional<std::string_view> LastPassText() const;
 
   private:
     void ReadOnPastText(off_t offset, const TFileBytesSink& fileBytes);
@@ -103,7 +107,8 @@ class TLogTextRuns {
     std::size_t WholeSize_ = 0;  // the bytes read from the pipe, a NUL byte and beyond included
     std::unique_ptr<char[]> Buffer_;
     std::size_t Capacity_;
-    std::size_t OpenedSize_ = 0;  // the size of the file when it was opened
+    std::size_t OpenedSize_ = 0;         // the size of the file when it was opened
+    std::optional<std::size_t> OneRun_;  // the length of the last pass's text, read in one run
 };
 
 // The lines of the measurement block: up to eight from FirstRecordLine on, signature lines

@@ -211,9 +211,13 @@ TSignatureVerdict TLogLoader::JudgeReadingAgain(TLogTextRuns& runs, const TRecor
 }
 
 // Read once more, as far as a log is searched at all; a header that is not the one judged
-// means the file changed meanwhile, as when judging it again.
+// means the file changed meanwhile, as when judging it again. A text read in one run is still
+// there as it was judged.
 TLikelyCause TLogLoader::FindLikelyCauseReadingAgain(TLogTextRuns& runs,
                                                      const std::filesystem::path& path) const {
+    if (const std::optional<std::string_view> judged = runs.LastPassText()) {
+        return FindLikelyCause(*judged);
+    }
     struct TTooLarge {};
     std::string text;
     // A file that grew since it was opened proves too large while it is read.
