@@ -256,6 +256,37 @@ TLogText ReadLogText(const std::filesystem::path& path, const TFileBytesSink& fi
     return TLogText(std::move(file.Bytes), file.Size);
 }
 
+namespace {
+
+// The buffer of the last file read on this thread, kept for the next one: the logs of a
+// delivery are read one after another, each into a buffer of about the same size.
+struct TSpareBuffer {
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Capacity = 0;
+};
+
+TSpareBuffer& SpareBuffer() {
+    thread_local TSpareBuffer spare;
+    return spare;
+}
+
+std::unique_ptr<char[]> TakeSpareBuffer(std::size_t capacity) {
+    TSpareBuffer& spare = SpareBuffer();
+    if (spare.Bytes && spare.Capacity >= capacity && spare.Capacity <= 2 * capacity) {
+        spare.Capacity = 0;
+        return std::move(spare.Bytes);
+    }
+    return std::make_unique_for_overwrite<char[]>(capacity);
+}
+
+void KeepSpareBuffer(std::unique_ptr<char[]> bytes, std::size_t capacity) {
+    if (bytes && capacity <= TLogTextRuns::DefaultBufferSize) {
+        SpareBuffer() = {std::move(bytes), capacity};
+    }
+}
+
+}  // namespace
+
 TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t bufferSize,
                            TPathKind kind)
     : Path_(path), Capacity_(std::max<std::size_t>(bufferSize, 1)) {
@@ -271,7 +302,7 @@ TLogTextRuns::TLogTextRuns(const std::filesystem::path& path, std::size_t buffer
     // A small file gets a buffer of its size: one byte more lets a read see its end at once.
     Capacity_ = std::min(Capacity_, size + 1);
     OpenedSize_ = size;
-    Buffer_ = std::make_unique_for_overwrite<char[]>(Capacity_);
+    Buffer_ = TakeSpareBuffer(Capacity_);
     Fd_ = fd.Release();
 }
 
@@ -279,6 +310,7 @@ TLogTextRuns::~TLogTextRuns() {
     if (Fd_ >= 0) {
         ::close(Fd_);
     }
+    KeepSpareBuffer(std::move(Buffer_), Capacity_);
 }
 
 void TLogTextRuns::ForEachRun(const std::function<void(std::string_view run)>& run,
@@ -404,7 +436,7 @@ void TLogHeaderScan::Line(std::string_view line) {
                Kept_ <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
         state.FirstRecordLine = static_cast<int32_t>(Kept_);
     }
-    if (state.FirstRecordLine >= 0 && Records_.Count < Records_.Lines.size()) {
+    if (KeepRecords_ && state.FirstRecordLine >= 0 && Records_.Count < Records_.Lines.size()) {
         Records_.Lines[Records_.Count++] = line;
     }
     ++Kept_;

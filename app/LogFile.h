@@ -124,7 +124,9 @@ struct TRecordLines {
 // Angle, FirstRecordLine, counted without signature lines), run after run of a text.
 class TLogHeaderScan {
   public:
-    explicit TLogHeaderScan(TLogState& state) : State_(state) {}
+    // Without `keepRecords` the record lines are not copied out (Records stays empty).
+    explicit TLogHeaderScan(TLogState& state, bool keepRecords = true)
+        : State_(state), KeepRecords_(keepRecords) {}
     // The lines of the next run; every run but the last ends at a line end.
     void Scan(std::string_view run);
     // The next line.
@@ -133,6 +135,7 @@ class TLogHeaderScan {
 
   private:
     TLogState& State_;
+    bool KeepRecords_;
     TRecordLines Records_;
     std::size_t Kept_ = 0;
 };

@@ -151,7 +151,8 @@ void TLogLoader::LoadStreamed(const std::filesystem::path& path, const TFileByte
     TLogTextRuns runs(path, TLogTextRuns::DefaultBufferSize, kind);
     View_.SetFileName(path);
     State_.FirstRecordLine = -1;
-    TLogHeaderScan scan(State_);
+    // Records that are not parsed need not be copied out of the text either.
+    TLogHeaderScan scan(State_, ParseRecords_);
     TRunningSignature signing;
     const auto sign = [&](std::string_view piece) { signing.Add(piece, State_.LicenseText); };
     runs.ForEachRun(
@@ -196,7 +197,7 @@ void TLogLoader::ShowRecords(const TRecordLines& records) {
 TSignatureVerdict TLogLoader::JudgeReadingAgain(TLogTextRuns& runs, const TRecordLines& records,
                                                 const std::filesystem::path& path) const {
     TLogState again;
-    TLogHeaderScan rescan(again);
+    TLogHeaderScan rescan(again, ParseRecords_);
     bool readAgain = false;
     const auto signedText = [&](const std::function<void(std::string_view)>& piece) {
         readAgain = true;
