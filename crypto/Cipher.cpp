@@ -204,9 +204,12 @@ class TDerivedKeyMemo {
     }
 
   private:
-    // Overwritten in place; what the new text does not cover is wiped.
+    // Overwritten in place; what the new text does not cover is wiped, and so is the old
+    // storage when a longer text needs new.
     static void KeepBytes(std::string& kept, const std::uint8_t* text, std::size_t length) {
-        if (kept.size() > length) {
+        if (length > kept.capacity()) {
+            WipeText(kept);
+        } else if (kept.size() > length) {
             WipeBuffer(kept.data() + length, static_cast<std::ptrdiff_t>(kept.size() - length));
         }
         kept.assign(reinterpret_cast<const char*>(text), length);
