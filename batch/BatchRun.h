@@ -172,7 +172,7 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
         for (unsigned t = 0; t < std::max(jobs, 1u); ++t) {
             threads.emplace_back(worker);
         }
-        for (size_t i = 0;; ++i) {
+        for (size_t i = 0;;) {
             std::unique_lock lock(mutex);
             const auto mayGoOn = [&] {
                 return ready(i) || (total && i >= *total) || stopped() || failure;
@@ -192,12 +192,18 @@ void RunInOrder(unsigned jobs, size_t window, const std::function<std::optional<
             if ((total && i >= *total) || stopped() || failure) {
                 break;
             }
-            // No worker writes this slot again before `emitted` has passed it.
-            Result& result = *ring[i % window].Value;
+            // Every result ready in a row goes out at one taking of the lock. No worker writes
+            // their slots again before `emitted` has passed them.
+            size_t readyEnd = i + 1;
+            while (readyEnd < i + window && ready(readyEnd)) {
+                ++readyEnd;
+            }
             lock.unlock();
-            deliver(result);
+            for (; i < readyEnd && !stopped(); ++i) {
+                deliver(*ring[i % window].Value);
+            }
             lock.lock();
-            emitted = i + 1;
+            emitted = i;
             lock.unlock();
             roomFreed.notify_all();
         }
