@@ -485,26 +485,27 @@ class TPrefixHash {
         : Format_(format), Hash_(hashClass.Create()), Prefix_(hashClass.Create()) {
         Hash_->Init();
     }
+    ~TPrefixHash() { WipeText(Text_); }
+    TPrefixHash(const TPrefixHash&) = delete;
+    TPrefixHash& operator=(const TPrefixHash&) = delete;
 
     // Hashes the MIME64 text of cipherText[Hashed(), end), `end` a multiple of three.
-    void HashUpTo(const std::string& cipherText, std::size_t end) {
+    void HashUpTo(std::string_view cipherText, std::size_t end) {
         constexpr std::size_t Piece = TCipher::SignPieceSize;
         while (Hashed_ < end) {
             const std::size_t count = std::min(Piece, end - Hashed_);
-            std::string text = Format_.Encode(std::string_view(cipherText).substr(Hashed_, count));
+            const std::string_view text = Encode(cipherText.substr(Hashed_, count));
             Hash_->UpdateUncounted(text.data(), text.size());
-            WipeText(text);
             Hashed_ += count;
         }
     }
 
     // The signature of a ciphertext that begins with the bytes hashed so far and goes on with
     // `rest`, `textLength` bytes of ciphertext in all.
-    std::string Signature(const std::string& rest, std::size_t textLength) {
+    std::string Signature(std::string_view rest, std::size_t textLength) {
         Prefix_->CopyStateFrom(*Hash_);
-        std::string text = Format_.Encode(rest);
+        const std::string_view text = Encode(rest);
         Prefix_->UpdateUncounted(text.data(), text.size());
-        WipeText(text);
         Prefix_->CountPiece(Format_.TextSize(textLength));
         Prefix_->Finish();
         return Prefix_->DigestText(TFormat_MIME64::ClassRef());
@@ -513,9 +514,21 @@ class TPrefixHash {
     std::size_t Hashed() const { return Hashed_; }
 
   private:
+    // The text of `bytes` in one buffer for all prefixes, wiped once at the end.
+    std::string_view Encode(std::string_view bytes) {
+        const std::size_t size = Format_.TextSize(bytes.size());
+        if (size > Text_.size()) {
+            WipeText(Text_);
+            Text_.resize(size);
+        }
+        Format_.EncodeAt(bytes.data(), bytes.size(), Text_.data());
+        return std::string_view(Text_).substr(0, size);
+    }
+
     const TFormatClass& Format_;
     std::unique_ptr<TCryptHash> Hash_;
     std::unique_ptr<TCryptHash> Prefix_;  // each prefix goes on from a copy of Hash_ in it
+    std::string Text_;
     std::size_t Hashed_ = 0;
 };
 
@@ -555,14 +568,16 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
     TTextWiper feedbackWiper(feedback);
     TTextWiper keyStreamWiper(keyStream);
     TPrefixHash hash(*TextFormat, *SignHashClass());
+    // The ciphertext of a prefix beyond what is hashed: less than a block and the two bytes
+    // short of a whole three-byte group. One buffer for all prefixes, wiped once.
+    std::string rest(block + 2, '\0');
+    TTextWiper restWiper(rest);
     std::vector<std::string> signatures;
     signatures.reserve(lengths.size());
     for (const std::size_t length : lengths) {
         const std::size_t blocks = length / block * block;
         hash.HashUpTo(cipherText, blocks / 3 * 3);
-        // Sized once, so that no copy of it is left behind unwiped.
-        std::string rest(length - hash.Hashed(), '\0');
-        TTextWiper restWiper(rest);
+        const std::size_t restSize = length - hash.Hashed();
         std::memcpy(rest.data(), cipherText.data() + hash.Hashed(), blocks - hash.Hashed());
         if (blocks < length) {
             const std::string_view chain =
@@ -578,7 +593,7 @@ std::vector<std::string> TCipher::SignPrefixes(std::string_view text,
                 *out++ = output;
             }
         }
-        signatures.push_back(hash.Signature(rest, length));
+        signatures.push_back(hash.Signature(std::string_view(rest).substr(0, restSize), length));
     }
     return signatures;
 }
